@@ -1,0 +1,90 @@
+# Runs on the emulated board under busybox sh. The programs are on PATH,
+# their expected outputs in /expected, the module in /lib/modules.
+# Prints "ok" or "FAIL" per check; the exit status is the number of failures.
+
+E=/expected
+ko=/lib/modules/lurva.ko
+fails=0
+
+ok() { echo "ok   $*"; }
+fail() {
+	echo "FAIL $*"
+	fails=$((fails + 1))
+}
+
+# name, expected output file, expected exit status, command...
+expect_run() {
+	name=$1 want_out=$2 want_rc=$3
+	shift 3
+	"$@" >/tmp/out 2>/tmp/err
+	rc=$?
+	if cmp -s /tmp/out "$want_out" && [ ! -s /tmp/err ] && [ "$rc" = "$want_rc" ]; then
+		ok "$name"
+	else
+		fail "$name: exit status $rc, output and standard error follow"
+		cat /tmp/out /tmp/err
+	fi
+}
+
+expect_run "tervane_1 prints the year's table" $E/tervane_1.out 0 tervane_1
+expect_run "tervane_2 prints its banner and completion text" $E/tervane_2.out 0 tervane_2
+expect_run "device_client without the module fails to open" $E/device_client_no_device.out 1 device_client
+
+insmod $ko || fail "insmod lurva.ko"
+mode=$(stat -c %A /dev/lurva 2>/dev/null)
+[ "$mode" = crw-rw-rw- ] && ok "/dev/lurva appears, mode $mode" || fail "/dev/lurva mode '$mode'"
+expect_run "device_client exchanges with the module" $E/device_client.out 0 device_client
+mkdir -p /etc && echo 'nobody:x:65534:65534:nobody:/:/bin/sh' >>/etc/passwd
+expect_run "an ordinary user can use the device" $E/device_client.out 0 \
+	su -s /bin/sh -c device_client nobody
+
+printf 'Hello from lurva' >/tmp/hello
+timeout 10 cat /dev/lurva >/tmp/cat
+rc=$?
+[ $rc = 0 ] && cmp -s /tmp/cat /tmp/hello && ok "cat /dev/lurva reads the greeting and ends" ||
+	fail "cat /dev/lurva: status $rc, read '$(cat /tmp/cat)'"
+
+lurva_efault && ok "bad user addresses, partial reads, separate files" ||
+	fail "lurva_efault"
+
+# Several clients at once, each checking every exchange.
+rm -f /tmp/bad
+for c in 1 2 3 4; do
+	(
+		i=0
+		while [ $i -lt 100 ]; do
+			device_client >/tmp/par$c 2>&1
+			cmp -s /tmp/par$c $E/device_client.out || echo "client $c run $i" >>/tmp/bad
+			i=$((i + 1))
+		done
+	) &
+done
+wait
+[ ! -e /tmp/bad ] && ok "4 clients x 100 exchanges in parallel" ||
+	fail "parallel exchanges went wrong: $(head -3 /tmp/bad)"
+
+bad=0
+i=0
+while [ $i -lt 20 ]; do
+	rmmod lurva && [ ! -e /dev/lurva ] || bad=1
+	insmod $ko && [ -c /dev/lurva ] || bad=1
+	i=$((i + 1))
+done
+[ $bad = 0 ] && ok "20 unload and load cycles" || fail "unload and load cycles"
+
+# A reply of more than 20 bytes: the client shows exactly the first 20.
+rmmod lurva
+insmod $ko greeting=Greetings_from_the_lurva_device || fail "insmod with greeting"
+printf 'Writing a value 99 to lurva\nString read from lurva = Greetings_from_the_l\n' >/tmp/long
+expect_run "a reply over 20 bytes shows its first 20" /tmp/long 0 device_client
+rmmod lurva || fail "rmmod lurva"
+
+if dmesg | grep -E 'BUG|WARNING|Oops' >/tmp/kernel_bad; then
+	fail "kernel log reports trouble:"
+	cat /tmp/kernel_bad
+else
+	ok "kernel log holds no BUG, WARNING or Oops"
+fi
+
+echo "board suite: $fails failed"
+exit $fails
