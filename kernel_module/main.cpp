@@ -20,7 +20,8 @@ int main()
 	[[maybe_unused]] ssize_t sent = write(f, &a, 1);
 	[[maybe_unused]] ssize_t got = read(f, b, sizeof(b));
 	/* A full reply has no zero byte: never print past the end of b. */
-	printf("String read from lurva = %.*s\n", (int)sizeof(b), reinterpret_cast<const char *>(b));
+	printf("String read from lurva = %.*s\n", (int)sizeof(b),
+	       reinterpret_cast<const char *>(b));
 	close(f);
 	return 0;
 }

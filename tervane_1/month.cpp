@@ -4,8 +4,8 @@
 
 /* Entry 0 is a placeholder: the table is indexed by month number. */
 const char *const month_name[13] = {
-	nullptr,   "January", "February", "March",     "April",   "May",      "June",
-	"July",    "August",  "September", "October", "November", "December",
+	nullptr, "January", "February",  "March",   "April",    "May",      "June",
+	"July",  "August",  "September", "October", "November", "December",
 };
 
 /* counts[d] is how many months seen so far have d days. */
