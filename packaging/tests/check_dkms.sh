@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Checks lurva-dkms as DKMS and dpkg will use it: the shipped sources are
+# the module's, dkms.conf read the way dkms reads it names that module and
+# this version, and the maintainer scripts call dkms as Debian's DKMS
+# packages do (prerm is run against a recording stand-in for dkms).
+#
+# usage: check_dkms.sh DEB ROOT MODULE_SRC_DIR
+#   ROOT: the package unpacked by dpkg-deb -x; MODULE_SRC_DIR: kernel_module/
+set -uo pipefail
+deb=$1 root=$2 modsrc=$3
+fails=0
+ok() { echo "ok   $*"; }
+fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+expect() { # description, actual, wanted
+	[[ $2 == "$3" ]] && ok "$1" || fail "$1: '$2', want '$3'"
+}
+
+version=$(dpkg-deb -f "$deb" Version)
+src=$root/usr/src/lurva-$version
+[[ -d $src ]] || { echo "FAIL no $src: sources must sit in /usr/src/<name>-<version>"; exit 1; }
+
+for f in lurva.c Kbuild Makefile; do
+	cmp -s "$src/$f" "$modsrc/$f" && ok "$f is the module's" || fail "$f differs from $modsrc/$f"
+done
+
+# dkms sources dkms.conf with these set; a MAKE line must use them.
+conf=$(
+	# shellcheck disable=SC2034 # dkms.conf's
+	kernelver=9.9.9-test kernel_source_dir=/test/kdir
+	# shellcheck disable=SC1091
+	. "$src/dkms.conf" || exit 1
+	printf '%s\n' "$PACKAGE_NAME" "$PACKAGE_VERSION" "${BUILT_MODULE_NAME[0]}" \
+		"${DEST_MODULE_LOCATION[0]}" "$AUTOINSTALL" "${MAKE[0]}" "$CLEAN"
+) || { echo "FAIL dkms.conf does not source"; exit 1; }
+mapfile -t c <<<"$conf"
+expect "PACKAGE_NAME" "${c[0]}" lurva
+expect "PACKAGE_VERSION is the package's" "${c[1]}" "$version"
+# Kbuild decides the module's name; dkms looks for that file after make.
+kbuild_name=$(sed -n 's/^obj-m[[:space:]]*[:+]\?=[[:space:]]*\([A-Za-z0-9_-]*\)\.o.*/\1/p' "$src/Kbuild")
+expect "BUILT_MODULE_NAME[0] is the module Kbuild builds" "${c[2]}" "$kbuild_name"
+case ${c[3]} in
+/updates/dkms | /extra) ok "DEST_MODULE_LOCATION[0] ${c[3]}" ;;
+*) fail "DEST_MODULE_LOCATION[0] '${c[3]}', want /updates/dkms or /extra" ;;
+esac
+expect "AUTOINSTALL" "${c[4]}" yes
+# dkms widens a leading "make" with -j and KERNELRELEASE.
+[[ ${c[5]} == "make "* && ${c[5]} == *"KDIR=/test/kdir"* ]] &&
+	ok "MAKE[0] runs make with KDIR=\${kernel_source_dir}: ${c[5]}" ||
+	fail "MAKE[0] '${c[5]}' must start with make and pass KDIR=\${kernel_source_dir}"
+[[ ${c[6]} == "make "*"KDIR=/test/kdir"*clean* ]] && ok "CLEAN: ${c[6]}" ||
+	fail "CLEAN '${c[6]}' must run make clean against \${kernel_source_dir}"
+
+ctl=$(mktemp -d)
+trap 'rm -rf "$ctl"' EXIT
+dpkg-deb -e "$deb" "$ctl/DEBIAN"
+for s in postinst prerm; do
+	sh -n "$ctl/DEBIAN/$s" && ok "$s parses" || fail "$s has a syntax error"
+done
+grep -Eq "^[[:space:]]*/usr/lib/dkms/common.postinst lurva $version \"\" \"\" \"\\\$2\"\$" "$ctl/DEBIAN/postinst" &&
+	ok "postinst hands lurva $version to dkms's common.postinst" ||
+	fail "postinst does not call /usr/lib/dkms/common.postinst lurva $version"
+
+# prerm: argument, what "dkms status" prints, dkms calls wanted (';'-joined)
+mkdir "$ctl/bin"
+cat >"$ctl/bin/dkms" <<'SH'
+#!/bin/sh
+echo "$*" >>"$DKMS_CALLS"
+[ "$1" = status ] && printf '%s' "$DKMS_STATUS"
+exit 0
+SH
+chmod +x "$ctl/bin/dkms"
+installed="lurva/$version, 6.1.0-57-armmp, armv7l: installed"
+status_call="status -m lurva -v $version"
+remove_call="remove -m lurva -v $version --all"
+while IFS='|' read -r arg status want; do
+	: >"$ctl/calls"
+	# shellcheck disable=SC2086 # arguments split at spaces
+	PATH=$ctl/bin:$PATH DKMS_CALLS=$ctl/calls DKMS_STATUS=$status sh "$ctl/DEBIAN/prerm" $arg
+	rc=$?
+	got=$(paste -sd ';' "$ctl/calls")
+	[[ $rc -eq 0 && $got == "$want" ]] && ok "prerm $arg${status:+ (registered)}: ${got:-no dkms call}" ||
+		fail "prerm $arg${status:+ (registered)}: exit $rc, dkms calls '$got', want '$want'"
+done <<EOF2
+remove|$installed|$status_call;$remove_call
+upgrade 1.0.1|$installed|$status_call;$remove_call
+deconfigure in-favour x|$installed|$status_call;$remove_call
+remove||$status_call
+failed-upgrade 0.9|$installed|
+EOF2
+
+exit $((fails > 0))
