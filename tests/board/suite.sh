@@ -1,9 +1,9 @@
 # Runs on the emulated board under busybox sh. The programs are on PATH,
-# their expected outputs in /expected, the module in /lib/modules.
+# their expected outputs in /expected, the module where DKMS installs it.
 # Prints "ok" or "FAIL" per check; the exit status is the number of failures.
 
 E=/expected
-ko=/lib/modules/lurva.ko
+ko=/lib/modules/$(uname -r)/updates/dkms/lurva.ko
 fails=0
 
 ok() { echo "ok   $*"; }
