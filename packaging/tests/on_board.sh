@@ -5,26 +5,7 @@
 # in README.md tells a user to do, checking each step.
 # Prints ok or FAIL per check; the exit status is the number of failures.
 E=/expected
-fails=0
-ok() { echo "ok   $*"; }
-fail() {
-	echo "FAIL $*"
-	fails=$((fails + 1))
-}
-
-# name, expected output file, expected exit status, command...
-expect_run() {
-	name=$1 want_out=$2 want_rc=$3
-	shift 3
-	"$@" >/tmp/out 2>/tmp/err
-	rc=$?
-	if cmp -s /tmp/out "$want_out" && [ ! -s /tmp/err ] && [ "$rc" = "$want_rc" ]; then
-		ok "$name"
-	else
-		fail "$name: exit status $rc, output and standard error follow"
-		cat /tmp/out /tmp/err
-	fi
-}
+. /board/checks.sh
 
 mkdir -p /var/lib/dpkg/info
 if dpkg -i /root/debs/tervane-examples_*_armhf.deb >/tmp/dpkg 2>&1; then

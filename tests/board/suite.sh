@@ -4,27 +4,7 @@
 
 E=/expected
 ko=/lib/modules/$(uname -r)/updates/dkms/lurva.ko
-fails=0
-
-ok() { echo "ok   $*"; }
-fail() {
-	echo "FAIL $*"
-	fails=$((fails + 1))
-}
-
-# name, expected output file, expected exit status, command...
-expect_run() {
-	name=$1 want_out=$2 want_rc=$3
-	shift 3
-	"$@" >/tmp/out 2>/tmp/err
-	rc=$?
-	if cmp -s /tmp/out "$want_out" && [ ! -s /tmp/err ] && [ "$rc" = "$want_rc" ]; then
-		ok "$name"
-	else
-		fail "$name: exit status $rc, output and standard error follow"
-		cat /tmp/out /tmp/err
-	fi
-}
+. /board/checks.sh
 
 expect_run "tervane_1 prints the year's table" $E/tervane_1.out 0 tervane_1
 expect_run "tervane_2 prints its banner and completion text" $E/tervane_2.out 0 tervane_2
