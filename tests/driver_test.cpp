@@ -2,8 +2,6 @@
 #include "fill.h"
 #include "send.h"
 
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 int driver_main();
@@ -26,8 +24,6 @@ void record(char fn, int arg, const void *ptr)
 }
 
 } // namespace
-
-const char *fill_slots[3];
 
 void send_init(int *p)
 {

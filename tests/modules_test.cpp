@@ -2,6 +2,9 @@
 #include "send.h"
 
 #include <climits>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -78,8 +81,23 @@ TEST(Fill, CopiesPointersNotText)
 		EXPECT_EQ(fill_slots[i], vec[i]);
 }
 
-TEST(FillDeathTest, MoreEntriesThanSlotsIsReported)
+/* Runs as the failed assertion aborts: shows the slots as fill left them. */
+static void show_slots_on_abort(int)
+{
+	for (const char *slot : fill_slots)
+		fprintf(stderr, " [%s]", slot);
+	_exit(1);
+}
+
+TEST(FillDeathTest, MoreEntriesThanSlotsIsReportedAndChangesNoSlot)
 {
 	for (int n : {4, 100, INT_MAX})
-		EXPECT_DEATH(fill(n, vec), "fill\\.cpp:[0-9]+: .*fill.*Assertion `n <= 3' failed") << n;
+		EXPECT_DEATH(
+			{
+				set_slots(old);
+				signal(SIGABRT, show_slots_on_abort);
+				fill(n, vec);
+			},
+			"fill\\.cpp:[0-9]+: .*fill.*Assertion `n <= 3' failed.* \\[o0\\] \\[o1\\] \\[o2\\]")
+			<< n;
 }

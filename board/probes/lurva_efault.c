@@ -2,7 +2,8 @@
 /*
  * Board probe for /dev/lurva: bad user addresses fail with EFAULT and leave
  * the exchange as it was, reads honour count and file position, writes
- * rewind the reply, and each open file keeps its own state.
+ * rewind the reply, each open file keeps its own state, and threads that
+ * share one descriptor always see a whole reply.
  *
  * Prints "ok <check>" or "FAIL <check>: ..." per check and a closing
  * "N passed, N failed"; exits 0 only if every check passed.  The expected
@@ -12,6 +13,7 @@
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -310,6 +312,63 @@ static void check_separate(void)
 		close(c);
 }
 
+#define SHARED_ROUNDS 20000
+
+static void *write_bytes(void *arg)
+{
+	int fd = *(int *)arg;
+
+	for (int i = 0; i < SHARED_ROUNDS; i++) {
+		unsigned char byte = (unsigned char)i;
+
+		if (write(fd, &byte, 1) != 1)
+			break;
+	}
+	return NULL;
+}
+
+/* A reply is built under the file's lock: a reader never sees a torn one. */
+static void check_shared(void)
+{
+	char got[REPLY_MAX], want[REPLY_MAX];
+	const char *name = "two threads on one descriptor see whole replies";
+	int fd = open_dev();
+	int torn = 0;
+	pthread_t writer;
+
+	if (fd < 0)
+		return;
+	if (pthread_create(&writer, NULL, write_bytes, &fd)) {
+		report(0, name, "pthread_create failed");
+		close(fd);
+		return;
+	}
+	for (int i = 0; i < SHARED_ROUNDS && !torn; i++) {
+		/* pread from 0 takes the whole reply in one call. */
+		ssize_t n = pread(fd, got, sizeof(got) - 1, 0);
+		unsigned int byte;
+		int used = 0;
+
+		if (n <= 0) {
+			torn = 1;
+			break;
+		}
+		got[n] = '\0';
+		if (strcmp(got, hello) == 0)
+			continue;
+		torn = strncmp(got, greeting, strlen(greeting)) != 0 ||
+		       sscanf(got + strlen(greeting), " %u%n", &byte, &used) != 1 ||
+		       byte > 255 || got[strlen(greeting) + used] != '\0';
+		if (!torn) {
+			reply_for((unsigned char)byte, want, sizeof(want));
+			torn = strcmp(got, want) != 0;
+		}
+	}
+	pthread_join(writer, NULL);
+	report(!torn, name, "read \"%s\"", got);
+	close(fd);
+}
+
 int main(void)
 {
 	load_greeting();
@@ -318,6 +377,7 @@ int main(void)
 	check_writes();
 	check_efault();
 	check_separate();
+	check_shared();
 	printf("%d passed, %d failed\n", passed, failed);
 	return failed ? 1 : 0;
 }
