@@ -1,7 +1,8 @@
 # Runs PROGRAM (through EMULATOR, '|'-separated, when given) and checks its
 # whole standard output against the file EXPECTED byte for byte, that its
 # standard error is empty and that it exits with EXIT_CODE. ABSENT names a
-# path that must not exist for the expected output to hold.
+# path that must not exist for the expected output to hold. The output is
+# kept in ACTUAL, so a difference is shown as a unified diff.
 if(ABSENT AND EXISTS "${ABSENT}")
   message(FATAL_ERROR "${ABSENT} exists on this machine; this test needs it absent")
 endif()
@@ -11,10 +12,16 @@ execute_process(COMMAND ${emulator} ${PROGRAM}
   INPUT_FILE /dev/null
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 file(READ ${EXPECTED} expected)
+file(WRITE ${ACTUAL} "${out}")
 
 set(failed "")
 if(NOT out STREQUAL expected)
-  string(APPEND failed "standard output differs\n--- expected\n${expected}\n--- actual\n${out}\n---\n")
+  execute_process(COMMAND diff -u --label "expected ${EXPECTED}" --label "actual ${PROGRAM}"
+      ${EXPECTED} ${ACTUAL}
+    OUTPUT_VARIABLE diff)
+  string(APPEND failed "standard output differs:\n${diff}"
+    "After an intended change of the output, update the expected file:\n"
+    "  cp ${ACTUAL} ${EXPECTED}\n")
 endif()
 if(NOT err STREQUAL "")
   string(APPEND failed "standard error is not empty:\n${err}\n")

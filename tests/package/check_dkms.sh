@@ -5,7 +5,8 @@
 # packages do (prerm is run against a recording stand-in for dkms).
 #
 # usage: check_dkms.sh DEB ROOT MODULE_SRC_DIR
-#   ROOT: the package unpacked by dpkg-deb -x; MODULE_SRC_DIR: kernel_module/
+#   ROOT: the package unpacked by dpkg-deb -x; MODULE_SRC_DIR: the module's
+#   files as the build stages them
 set -uo pipefail
 deb=$1 root=$2 modsrc=$3
 fails=0
@@ -19,8 +20,9 @@ version=$(dpkg-deb -f "$deb" Version)
 src=$root/usr/src/lurva-$version
 [[ -d $src ]] || { echo "FAIL no $src: sources must sit in /usr/src/<name>-<version>"; exit 1; }
 
-for f in lurva.c Kbuild Makefile; do
-	cmp -s "$src/$f" "$modsrc/$f" && ok "$f is the module's" || fail "$f differs from $modsrc/$f"
+for f in "$modsrc"/*; do
+	n=${f##*/}
+	cmp -s "$src/$n" "$f" && ok "$n is the module's" || fail "$n differs from $f"
 done
 
 # dkms sources dkms.conf with these set; a MAKE line must use them.
