@@ -55,8 +55,8 @@ foreach(lang C CXX)
   endif()
   execute_process(COMMAND ${CMAKE_${lang}_COMPILER} -x ${probe_lang} -E -v /dev/null
     OUTPUT_QUIET ERROR_VARIABLE probe RESULT_VARIABLE probe_rc)
-  if(NOT probe_rc EQUAL 0)
-    message(FATAL_ERROR "${CMAKE_${lang}_COMPILER} does not run: ${probe}")
+  if(NOT probe_rc EQUAL 0 OR NOT probe MATCHES "search starts here:\n.*\nEnd of search list")
+    message(FATAL_ERROR "${CMAKE_${lang}_COMPILER} -E -v does not list its include folders: ${probe}")
   endif()
   string(REGEX REPLACE ".*#include <...> search starts here:\n(.*)\nEnd of search list.*" "\\1"
     probe "${probe}")
