@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# What tools/suite-libc promises of a root, which the emulator and the
+# boards rely on: the loader and libc at /lib by those names, every link
+# resolving inside the root (none to this machine's own files), and the
+# C library in it being the version the root says it holds.
+#
+# usage: check_root.sh ROOT
+set -uo pipefail
+root=$(cd "$1" && pwd) || exit 1
+fails=0
+fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+
+for f in lib/ld-linux-armhf.so.3 lib/libc.so.6; do
+	real=$(realpath -e "$root/$f" 2>/dev/null)
+	[[ -n $real && $real == "$root"/* && -f $real ]] && echo "ok   $f -> ${real#"$root"/}" ||
+		fail "$f does not resolve to a file inside the root (${real:-dangling})"
+done
+
+outside=$(find "$root" -type l -lname '/*' | head -n 5)
+[[ -z $outside ]] && echo "ok   no absolute links" || fail "absolute links: $outside"
+dangling=$(find -L "$root" -type l | head -n 5)
+[[ -z $dangling ]] && echo "ok   no dangling links" || fail "dangling links: $dangling"
+
+# libc.so.6 run as a program prints its own release.
+want=$(sed -n '2s/^libc6 \([^ ]*\).*/\1/p' "$root/.suite-libc" 2>/dev/null)
+got=$(qemu-arm -L "$root" "$root/lib/libc.so.6" 2>&1 | sed -n '1s/.*(Debian GLIBC \([^)]*\)).*/\1/p')
+[[ -n $want && $got == "$want" ]] && echo "ok   libc runs and is $got" ||
+	fail "libc reports '${got}', the root records '${want}'"
+exit $((fails > 0))
