@@ -7,3 +7,17 @@ case ":$PATH:" in
 *) PATH=$PATH:/usr/sbin:/sbin ;;
 esac
 export PATH
+
+# Prints a TCP port on 127.0.0.1 that nothing listens on, for a gdb stub.
+free_port() {
+	local p
+	for _ in $(seq 50); do
+		p=$((20000 + RANDOM % 20000))
+		if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+			echo "$p"
+			return 0
+		fi
+	done
+	echo "found no free TCP port for a gdb stub" >&2
+	return 1
+}
