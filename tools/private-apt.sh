@@ -23,6 +23,10 @@ private_apt_init() {
 	for arch in "$@"; do apt_opts+=(-o APT::Architectures::="$arch"); done
 	apt_opts+=(
 		-o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache"
+		# Kept even where the machine's apt turns them off (container
+		# images do): without them every apt-cache call parses all lists.
+		-o Dir::Cache::pkgcache="$dir/cache/pkgcache.bin"
+		-o Dir::Cache::srcpkgcache="$dir/cache/srcpkgcache.bin"
 		-o Dir::State::status="$dir/status"
 		-o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$dir/sources"
 		-o Debug::NoLocking=1 -o Acquire::Languages=none
