@@ -72,11 +72,11 @@ private_apt_suite() {
 # armhf, whose packages then come from the point releases. Anything else
 # fails with apt's own error lines.
 private_apt_update() {
-	local dir=$1 log=$1/update.log
+	local log=$1/update.log errs
 	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && return 0
-	if grep '^E:' "$log" | grep -v 'Some index files failed to download' |
-		grep -qv -- '-security/.*404'; then
-		grep '^E:' "$log" >&2
+	errs=$(grep '^E:' "$log" | grep -v 'Some index files failed to download') || true
+	if [[ -z $errs ]] || grep -qv -- '-security/.*404' <<<"$errs"; then
+		grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
 		return 1
 	fi
 	echo "note: $(grep -o '[^ /]*-security/[^ ]*binary-[a-z0-9]*' "$log" | sort -u | tr '\n' ' ')not served; using the point releases" >&2

@@ -6,7 +6,7 @@
 E=/expected
 ko=/lib/modules/lurva.ko
 . /board/checks.sh
-echo "board: $(uname -m), module $(modinfo -F vermagic $ko 2>/dev/null || echo unreadable)"
+echo "board: machine $(uname -m)"
 
 insmod $ko && ok "insmod lurva.ko into $(uname -r)" || fail "insmod lurva.ko into $(uname -r)"
 expect_run "device_client exchanges with the module" $E/device_client.out 0 device_client
