@@ -13,6 +13,8 @@ private_apt_init() {
 	fi
 	[[ -n $src ]] || { echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2; return 1; }
 	mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/sources"
+	# apt takes relative paths from its own folders, not from here.
+	dir=$(cd "$dir" && pwd)
 	rm -f "$dir/sources/"*
 	case $src in
 	*.sources) cp "$src" "$dir/sources/debian.sources" ;;
@@ -23,10 +25,9 @@ private_apt_init() {
 	for arch in "$@"; do apt_opts+=(-o APT::Architectures::="$arch"); done
 	apt_opts+=(
 		-o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache"
-		# Kept even where the machine's apt turns them off (container
-		# images do): without them every apt-cache call parses all lists.
-		-o Dir::Cache::pkgcache="$dir/cache/pkgcache.bin"
-		-o Dir::Cache::srcpkgcache="$dir/cache/srcpkgcache.bin"
+		# Kept even where the machine's apt turns it off (container images
+		# do): without it every apt-cache call parses all the lists.
+		-o Dir::Cache::pkgcache="$dir/cache/pkgcache.bin" -o Dir::Cache::srcpkgcache=
 		-o Dir::State::status="$dir/status"
 		-o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$dir/sources"
 		-o Debug::NoLocking=1 -o Acquire::Languages=none
