@@ -13,6 +13,8 @@ private_apt_init() {
 	fi
 	[[ -n $src ]] || { echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2; return 1; }
 	mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/sources"
+	# apt takes relative paths from its own folders, not from here.
+	dir=$(cd "$dir" && pwd)
 	rm -f "$dir/sources/"*
 	case $src in
 	*.sources) cp "$src" "$dir/sources/debian.sources" ;;
@@ -23,10 +25,85 @@ private_apt_init() {
 	for arch in "$@"; do apt_opts+=(-o APT::Architectures::="$arch"); done
 	apt_opts+=(
 		-o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache"
+		# Kept even where the machine's apt turns it off (container images
+		# do): without it every apt-cache call parses all the lists.
+		-o Dir::Cache::pkgcache="$dir/cache/pkgcache.bin" -o Dir::Cache::srcpkgcache=
 		-o Dir::State::status="$dir/status"
 		-o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$dir/sources"
 		-o Debug::NoLocking=1 -o Acquire::Languages=none
 		# As root apt would hand downloads to _apt, which can't write here.
 		-o APT::Sandbox::User="$(id -un)"
 	)
+}
+
+# private_apt_suite DIR SUITE [ARCH...]: as private_apt_init, but for any
+# Debian suite: the archive and security addresses are read from the
+# machine's sources, the suites are SUITE, SUITE-updates and
+# SUITE-security (sid has neither of the last two).
+private_apt_suite() {
+	local dir=$1 suite=$2 src=${TERVANE_APT_SOURCES:-} f uris archive='' security=''
+	shift 2
+	if [[ -z $src ]]; then
+		for f in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list; do
+			[[ -s $f ]] && { src=$f; break; }
+		done
+	fi
+	[[ -n $src ]] || { echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2; return 1; }
+	# deb822 "URIs:" lines or one-line "deb URI suite ..." entries.
+	uris=$(sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p; s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*\).*/\2/p' "$src")
+	archive=$(grep -v -- '-security' <<<"$uris" | head -n 1) || true
+	security=$(grep -- '-security' <<<"$uris" | head -n 1) || true
+	[[ -n $archive ]] || { echo "no Debian archive address in $src" >&2; return 1; }
+	private_apt_init "$dir" "$@" || return 1
+	rm -f "$dir/sources/"*
+	local suites=$suite
+	[[ $suite == sid || $suite == unstable ]] || suites+=" $suite-updates"
+	printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+		"$archive" "$suites" >"$dir/sources/debian.sources"
+	if [[ -n $security && $suites == *-updates ]]; then
+		printf '\nTypes: deb\nURIs: %s\nSuites: %s-security\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+			"$security" "$suite" >>"$dir/sources/debian.sources"
+	fi
+	# Kept for build roots, which take the archive alone.
+	echo "$archive" >"$dir/archive"
+}
+
+# private_apt_update DIR: refresh the lists. A security suite that serves no
+# index for one of the architectures is tolerated: bullseye's LTS dropped
+# armhf, whose packages then come from the point releases. Anything else
+# fails with apt's own error lines.
+private_apt_update() {
+	local log=$1/update.log errs
+	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && return 0
+	errs=$(grep '^E:' "$log" | grep -v 'Some index files failed to download') || true
+	if [[ -z $errs ]] || grep -qv -- '-security/.*404' <<<"$errs"; then
+		grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
+		return 1
+	fi
+	echo "note: $(grep -o '[^ /]*-security/[^ ]*binary-[a-z0-9]*' "$log" | sort -u | tr '\n' ' ')not served; using the point releases" >&2
+}
+
+# private_apt_field PKG FIELD: the candidate's field ('' if none).
+private_apt_field() {
+	apt-cache "${apt_opts[@]}" show --no-all-versions "$1" 2>/dev/null |
+		sed -n "s/^$2: //p" | sed -n 1p
+}
+
+# private_apt_download DEST SUITE PKG=VER...: download into DEST, naming
+# each package with its size first; a package the archive no longer serves
+# ends it with one line naming suite and package.
+private_apt_download() {
+	local dest=$1 suite=$2 p size total=0
+	shift 2
+	for p in "$@"; do
+		size=$(apt-cache "${apt_opts[@]}" show "${p%%=*}" 2>/dev/null |
+			awk -v v="${p#*=}" '/^Version: /{ok = ($2 == v)} ok && /^Size: / && !d {print $2; d = 1}')
+		[[ -n $size ]] || { echo "$suite no longer serves ${p%%=*} version ${p#*=}" >&2; return 1; }
+		total=$((total + size))
+		awk -v p="$p" -v s="$size" 'BEGIN { printf "  %-52s %6.1f MB\n", p, s / 1e6 }'
+	done
+	echo "  total $((total / 1000000)) MB"
+	mkdir -p "$dest"
+	(cd "$dest" && apt-get -q "${apt_opts[@]}" download "$@" >download.log 2>&1) ||
+		{ grep '^E:' "$dest/download.log" >&2; echo "$suite: download failed" >&2; return 1; }
 }
