@@ -5,7 +5,10 @@
 # are judged on the host from the console; this script makes sure they
 # reach it and says where each phase stood.
 
+# shellcheck disable=SC1091 # both are put on the board by the host
 . /board/params
+# shellcheck disable=SC1091 # defines ok, fail and fails
+fails=0
 . /board/checks.sh
 ko=/lib/modules/$(uname -r)/updates/dkms/lurva.ko
 
@@ -44,9 +47,12 @@ echo "== board suite"
 within 300 sh /board/suite.sh || fail "board suite"
 
 echo "== fuzzer"
-insmod $ko || fail "insmod for the fuzzer"
-within $((FUZZ_SECONDS + 60)) lurva_fuzz -t "$FUZZ_SECONDS" -s "$FUZZ_SEED" &&
-	ok "fuzzer: every reply matched the model" || fail "fuzzer"
+insmod "$ko" || fail "insmod for the fuzzer"
+if within $((FUZZ_SECONDS + 60)) lurva_fuzz -t "$FUZZ_SECONDS" -s "$FUZZ_SEED"; then
+	ok "fuzzer: every reply matched the model"
+else
+	fail "fuzzer"
+fi
 
 echo "== fault injection on open"
 f=/sys/kernel/debug/failslab
@@ -68,10 +74,13 @@ fi
 
 echo "== unload while in use"
 within 30 lurva_faults unload || fail "unload while in use"
-insmod $ko || fail "insmod after the unload check"
+insmod "$ko" || fail "insmod after the unload check"
 printf 'Hello from lurva' >/tmp/hello
-within 10 cat /dev/lurva >/tmp/cat && cmp -s /tmp/cat /tmp/hello &&
-	ok "reloaded module answers" || fail "reloaded module answers"
+if within 10 cat /dev/lurva >/tmp/cat && cmp -s /tmp/cat /tmp/hello; then
+	ok "the reloaded module answers"
+else
+	fail "the reloaded module answers"
+fi
 
 echo "== leak scan"
 # kmemleak reports an object only once it is old enough and two scans
@@ -90,4 +99,4 @@ fi
 rmmod lurva || fail "final rmmod"
 
 echo "debug-kernel board: $fails failed"
-exit $fails
+exit "$fails"
