@@ -94,7 +94,7 @@ elif [ -s /tmp/leaks ]; then
 	fail "kmemleak found objects nothing points to:"
 	cat /tmp/leaks
 else
-	ok "kmemleak: no unreferenced objects"
+	ok "kmemleak: no leak suspects"
 fi
 rmmod lurva || fail "final rmmod"
 
