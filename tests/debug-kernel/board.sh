@@ -1,0 +1,102 @@
+# shellcheck shell=sh
+# Runs on the debug kernel (busybox sh), in one boot: the board suite, the
+# fuzzer, fault injection on open, unload while in use, and a kmemleak scan.
+# /board/params sets FUZZ_SECONDS and FUZZ_SEED. The kernel's own reports
+# are judged on the host from the console; this script makes sure they
+# reach it and says where each phase stood.
+
+# shellcheck disable=SC1091 # both are put on the board by the host
+. /board/params
+# shellcheck disable=SC1091 # defines ok, fail and fails
+fails=0
+. /board/checks.sh
+ko=/lib/modules/$(uname -r)/updates/dkms/lurva.ko
+
+# Warnings and worse go to the console as they happen, so a report is seen
+# even if a deadlock stops this script.
+dmesg -n 5
+mount -t debugfs debugfs /sys/kernel/debug || fail "mount debugfs"
+leaks=/sys/kernel/debug/kmemleak
+
+# A task stuck in the kernel cannot be killed: wait for it up to SECONDS,
+# then give up on it and go on, so the rest still runs and reports.
+within() {
+	limit=$1
+	shift
+	"$@" &
+	pid=$! waited=0
+	while kill -0 $pid 2>/dev/null; do
+		if [ $waited -ge "$limit" ]; then
+			fail "$* still running after ${limit}s (hung in the kernel?)"
+			return 124
+		fi
+		sleep 1
+		waited=$((waited + 1))
+	done
+	wait $pid
+}
+
+# Boot leaves its own suspects; only what the tests leave counts.
+if [ -w $leaks ]; then
+	echo scan >$leaks && echo clear >$leaks
+else
+	fail "kmemleak is not available"
+fi
+
+echo "== board suite"
+within 300 sh /board/suite.sh || fail "board suite"
+
+echo "== fuzzer"
+insmod "$ko" || fail "insmod for the fuzzer"
+if within $((FUZZ_SECONDS + 60)) lurva_fuzz -t "$FUZZ_SECONDS" -s "$FUZZ_SEED"; then
+	ok "fuzzer: every reply matched the model"
+else
+	fail "fuzzer"
+fi
+
+echo "== fault injection on open"
+f=/sys/kernel/debug/failslab
+# GFP_KERNEL allocations may sleep; failslab skips those unless told.
+echo N >$f/ignore-gfp-wait
+echo 2 >$f/verbose
+echo 0 >$f/verbose_ratelimit_interval_ms
+# The injected failures' stack dumps stay in the log, off the console.
+dmesg -n 1
+within 60 lurva_faults failnth || fail "fault injection"
+dmesg -n 5
+echo 1 >$f/ignore-gfp-wait
+echo 0 >$f/verbose
+if dmesg | grep -A 40 'FAULT_INJECTION: forcing a failure' | grep -q 'lurva_open'; then
+	ok "an injected failure hit lurva_open's allocation"
+else
+	fail "no injected failure reached lurva_open"
+fi
+
+echo "== unload while in use"
+within 30 lurva_faults unload || fail "unload while in use"
+insmod "$ko" || fail "insmod after the unload check"
+printf 'Hello from lurva' >/tmp/hello
+if within 10 cat /dev/lurva >/tmp/cat && cmp -s /tmp/cat /tmp/hello; then
+	ok "the reloaded module answers"
+else
+	fail "the reloaded module answers"
+fi
+
+echo "== leak scan"
+# kmemleak reports an object only once it is old enough and two scans
+# have missed it.
+echo scan >$leaks
+sleep 6
+echo scan >$leaks
+if ! cat $leaks >/tmp/leaks; then
+	fail "kmemleak could not be read"
+elif [ -s /tmp/leaks ]; then
+	fail "kmemleak found objects nothing points to:"
+	cat /tmp/leaks
+else
+	ok "kmemleak: no leak suspects"
+fi
+rmmod lurva || fail "final rmmod"
+
+echo "debug-kernel board: $fails failed"
+exit "$fails"
