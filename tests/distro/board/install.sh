@@ -1,4 +1,5 @@
-# On the board: what "Install on a board" tells a user to do, then a purge.
+# On the board, one boot for a package's whole life: what "Install on a
+# board" tells a user to do, an upgrade to the next version, then a purge.
 . /mnt/payload/checks.sh
 . /mnt/payload/vars
 stage_debs
@@ -16,6 +17,30 @@ for p in tervane_1 tervane_2 device_client; do
 		fail "no man page /usr/share/man/man1/$p.1.gz"
 	fi
 done
+
+# Upgrade: the old version's prerm takes its module out of every kernel,
+# the new postinst builds the new one.
+old_ko=$(stat -c %Y "/lib/modules/$kernel/updates/dkms/lurva.ko" 2>/dev/null)
+step "apt-get install version $new_version over it" \
+	apt-get install -y "./lurva-dkms_${new_version}_all.deb" "./tervane-examples_${new_version}_armhf.deb"
+dkms_installed "$kernel" "$new_version"
+st=$(dkms status -m lurva -v "$version" 2>&1)
+if [[ -z $st && ! -e /var/lib/dkms/lurva/$version && ! -e /usr/src/lurva-$version ]]; then
+	ok "lurva $version gone from dkms and /usr/src"
+else
+	fail "lurva $version still there: '$st' $(ls -d /var/lib/dkms/lurva/"$version" /usr/src/lurva-"$version" 2>&1)"
+fi
+if [[ $(stat -c %Y "/lib/modules/$kernel/updates/dkms/lurva.ko" 2>/dev/null) != "$old_ko" ]]; then
+	ok "lurva.ko rebuilt"
+else
+	fail "lurva.ko is the old build"
+fi
+if [[ $(dpkg-query -W -f '${Version}' tervane-examples) == "$new_version" ]]; then
+	ok "tervane-examples $new_version"
+else
+	fail "tervane-examples not upgraded"
+fi
+use_module
 
 # Everything the packages put on the system goes with a purge, including
 # what dkms made from them.
