@@ -43,10 +43,20 @@ init=/lib/systemd/systemd
 for a in $(cat /proc/cmdline); do
 	case $a in tervane.init=*) init=${a#tervane.init=} ;; esac
 done
+# The system is the virtio disk that holds the init: the order in which
+# the disks appear is QEMU's and the kernel's business, not ours.
 i=0
-while [ ! -b /dev/vda ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-if ! mount -t ext4 -o rw /dev/vda /newroot; then
-	echo "TERVANE-INITRAMFS: cannot mount /dev/vda"
+while [ $i -lt 100 ]; do
+	for d in /dev/vd?; do
+		[ -b "$d" ] && mount -t ext4 -o rw "$d" /newroot 2>/dev/null || continue
+		[ -x "/newroot$init" ] && break 2
+		umount /newroot
+	done
+	sleep 0.1
+	i=$((i + 1))
+done
+if [ ! -x "/newroot$init" ]; then
+	echo "TERVANE-INITRAMFS: no virtio disk with $init"
 	poweroff -f
 fi
 umount /proc

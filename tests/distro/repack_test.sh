@@ -2,11 +2,11 @@
 # The copies repack makes are what the board cases install: each must
 # differ from the built package in exactly the intended way, or a board
 # case could pass or fail for the wrong reason.
-# usage: tests/distro/repack_test.sh LURVA_DKMS_DEB WORK_DIR
+# usage: tests/distro/repack_test.sh LURVA_DKMS_DEB PROGRAMS_DEB WORK_DIR
 set -euo pipefail
-[[ $# -eq 2 ]] || { echo "usage: repack_test.sh LURVA_DKMS_DEB WORK_DIR" >&2; exit 2; }
+[[ $# -eq 3 ]] || { echo "usage: repack_test.sh LURVA_DKMS_DEB PROGRAMS_DEB WORK_DIR" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
-deb=$1 work=$2
+deb=$1 programs=$2 work=$3
 rm -rf "$work"
 mkdir -p "$work"
 v=$(dpkg-deb -f "$deb" Version)
@@ -37,6 +37,8 @@ for c in "${cases[@]}"; do
 	check "$name: the copy differs as intended" eval "$cond"
 	check "$name: dpkg accepts the copy's md5sums" bash -c "cd '$work/$name' && rm -rf x && dpkg-deb -R '$out' x && (cd x && md5sum -c --quiet DEBIAN/md5sums)"
 done
+out=$("$here/repack" --version "$n" "$programs" "$work/programs")
+check "programs: only the version changes" bash -c "[ \"\$(dpkg-deb -f '$out' Version)\" = $n ] && cmp -s <(dpkg-deb -c '$programs' | awk '\$6 != \"./\" {print \$1, \$2, \$3, \$6}') <(dpkg-deb -c '$out' | awk '\$6 != \"./\" {print \$1, \$2, \$3, \$6}')"
 check "the built package is unchanged" [ "$(dpkg-deb -f "$deb" Version)" = "$v" ]
 check "an unknown fault is refused" bash -c "! '$here/repack' --break nonsense '$deb' '$work/x' 2>/dev/null"
 echo "repack: $fails failed"
