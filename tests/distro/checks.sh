@@ -59,11 +59,15 @@ stage_debs() {
 	chmod 755 /root /root/debs
 	chmod 644 /root/debs/*.deb
 }
+# dkms status, its standard error shown only when it fails.
+dkms_status() {
+	dkms status "$@" 2>/tmp/dkms.err || { echo "dkms status failed:"; cat /tmp/dkms.err; }
+}
 # kernel, version: dkms reports lurva VERSION installed for KERNEL, and the
 # module there is the one it built for that kernel.
 dkms_installed() {
 	local k=$1 v=$2 ko=/lib/modules/$1/updates/dkms/lurva.ko st
-	st=$(dkms status -m lurva -v "$v" -k "$k" 2>&1)
+	st=$(dkms_status -m lurva -v "$v" -k "$k")
 	if [[ $st == "lurva/$v, $k, "*": installed" ]]; then
 		ok "dkms status: $st"
 	else

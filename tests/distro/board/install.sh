@@ -24,7 +24,7 @@ old_ko=$(stat -c %Y "/lib/modules/$kernel/updates/dkms/lurva.ko" 2>/dev/null)
 step "apt-get install version $new_version over it" \
 	apt-get install -y "./lurva-dkms_${new_version}_all.deb" "./tervane-examples_${new_version}_armhf.deb"
 dkms_installed "$kernel" "$new_version"
-st=$(dkms status -m lurva -v "$version" 2>&1)
+st=$(dkms_status -m lurva -v "$version")
 if [[ -z $st && ! -e /var/lib/dkms/lurva/$version && ! -e /usr/src/lurva-$version ]]; then
 	ok "lurva $version gone from dkms and /usr/src"
 else
@@ -52,6 +52,6 @@ step "apt-get purge lurva-dkms tervane-examples" apt-get purge -y lurva-dkms ter
 left=$( (xargs -r ls -d 2>/dev/null </tmp/files; find / -xdev -name '*lurva*' \
 	-not -path '/root/debs/*' -not -path '/mnt/*' 2>/dev/null) | sort -u)
 if [[ -z $left ]]; then ok "nothing of theirs left"; else fail "left after the purge:"; echo "$left"; fi
-st=$(dkms status 2>&1)
+st=$(dkms_status)
 if [[ -z $st ]]; then ok "dkms status empty"; else fail "dkms status after the purge: $st"; fi
 finish
