@@ -1,0 +1,106 @@
+# shellcheck shell=bash
+# Sourced by board/distro/image and board/distro/run: the small initramfs
+# that mounts the Debian image from the virtio disk, and one QEMU boot that
+# reports through console markers.
+
+distro_die() { echo "distro: $*" >&2; exit 2; }
+distro_fail() { echo "distro: FAILED: $*" >&2; exit 1; }
+
+# distro_initramfs MODULES_ROOT ABI BUSYBOX OUT
+# Packs busybox and the modules that reach an ext4 root on virtio-blk; they
+# are modules in the armmp kernels, so the kernel alone cannot mount the disk.
+# The modules come from the kernel package itself, so any flavour works.
+distro_initramfs() {
+	local mroot=$1 abi=$2 busybox=$3 out=$4 tmp m dep
+	local mdir=$mroot/lib/modules/$abi/kernel
+	[[ -d $mdir ]] || distro_die "no modules for $abi under $mroot"
+	tmp=$(mktemp -d)
+	mkdir -p "$tmp"/{bin,dev,proc,sys,newroot,mods}
+	cp "$busybox" "$tmp/bin/busybox"
+	: >"$tmp/mods/order"
+	# Dependencies first, each once; crc32c_generic is what ext4 asks the
+	# crypto layer for at mount time, which no depends line names.
+	local want=(virtio_mmio virtio_pci virtio_blk crc32c_generic ext4) seen=" "
+	_distro_add_mod() {
+		local name=$1 f
+		[[ $seen == *" $name "* ]] && return 0
+		seen+="$name "
+		f=$(find "$mdir" -name "$name.ko*" -print -quit)
+		[[ -n $f ]] || distro_die "module $name not found under $mdir"
+		for dep in $(modinfo -F depends "$f" | tr ',' ' '); do _distro_add_mod "$dep"; done
+		cp "$f" "$tmp/mods/"
+		echo "${f##*/}" >>"$tmp/mods/order"
+	}
+	for m in "${want[@]}"; do _distro_add_mod "$m"; done
+	cat >"$tmp/init" <<'EOF'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t devtmpfs dev /dev
+mount -t proc proc /proc
+for m in $(cat /mods/order); do insmod /mods/$m 2>/dev/null; done
+init=/lib/systemd/systemd
+for a in $(cat /proc/cmdline); do
+	case $a in tervane.init=*) init=${a#tervane.init=} ;; esac
+done
+# The system is the virtio disk that holds the init: the order in which
+# the disks appear is QEMU's and the kernel's business, not ours.
+i=0
+while [ $i -lt 100 ]; do
+	for d in /dev/vd?; do
+		[ -b "$d" ] && mount -t ext4 -o rw "$d" /newroot 2>/dev/null || continue
+		[ -x "/newroot$init" ] && break 2
+		umount /newroot
+	done
+	sleep 0.1
+	i=$((i + 1))
+done
+if [ ! -x "/newroot$init" ]; then
+	echo "TERVANE-INITRAMFS: no virtio disk with $init"
+	poweroff -f
+fi
+umount /proc
+mount --move /dev /newroot/dev
+exec switch_root /newroot "$init"
+EOF
+	chmod +x "$tmp/init"
+	(cd "$tmp" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet | gzip -1) >"$out.tmp"
+	mv "$out.tmp" "$out"
+	rm -rf "$tmp"
+}
+
+# distro_boot LOG TIMEOUT BEGIN EXIT QEMU_ARGS...
+# Shows the console between the BEGIN line and the "EXIT n" line live, and
+# returns n. QEMU's own status says nothing (it is 0 after a panic too):
+# 124 when the board hung past TIMEOUT, 125 when it stopped without a
+# marker; both show the last console lines.
+distro_boot() {
+	local log=$1 timeout=$2 begin=$3 mark=$4 rc status
+	shift 4
+	set +e
+	timeout -k 10 "$timeout" qemu-system-arm -M virt,highmem=off -cpu cortex-a15 \
+		-nographic -no-reboot -nic none "$@" </dev/null 2>&1 |
+		tee "$log" | sed -u -n "s/\r\$//; /^$begin\$/,/^$mark [0-9][0-9]*\$/ { /^$begin\$/d; p }"
+	rc=${PIPESTATUS[0]}
+	set -e
+	status=$(tr -d '\r' <"$log" | sed -n "s/^$mark \([0-9][0-9]*\)\$/\1/p" | tail -n 1)
+	if [[ -n $status ]]; then
+		return "$status"
+	fi
+	{
+		echo "distro: last console lines:"
+		tr -d '\r' <"$log" | tail -n 30
+		if [[ $rc -eq 124 ]]; then
+			echo "distro: FAILED: no exit marker within ${timeout}s (board hung; console in $log)"
+		else
+			echo "distro: FAILED: board stopped without an exit marker (qemu status $rc; console in $log)"
+		fi
+	} >&2
+	[[ $rc -eq 124 ]] && return 124
+	return 125
+}
+
+# distro_posint NAME VALUE: checks a positive whole number option.
+distro_posint() {
+	[[ $2 =~ ^[1-9][0-9]*$ ]] || distro_die "$1 wants a positive whole number, not '$2'"
+}

@@ -1,0 +1,100 @@
+# shellcheck shell=bash
+# Sourced by the scripts that run on the Debian board (bash, as root).
+# Each check prints "ok" or "FAIL"; $fails counts the failures and is the
+# script's exit status through finish.
+fails=0
+P=/mnt/payload
+E=$P/expected
+kernel=$(uname -r)
+user=tervane
+
+ok() { echo "ok   $*"; }
+fail() {
+	echo "FAIL $*"
+	fails=$((fails + 1))
+}
+finish() {
+	echo "$(basename "$0"): $fails failed"
+	exit "$fails"
+}
+# Prints what dkms leaves when a build fails: its own make.log.
+make_logs() {
+	local f
+	for f in /var/lib/dkms/lurva/*/build/make.log; do
+		[[ -f $f ]] || continue
+		echo "---- $f"
+		cat "$f"
+		echo "---- end of make.log"
+	done
+}
+# name, command...: runs a command, showing its output only on failure.
+step() {
+	local name=$1
+	shift
+	if "$@" >/tmp/step.out 2>&1; then
+		ok "$name"
+	else
+		fail "$name (exit status $?):"
+		tail -n 40 /tmp/step.out
+		make_logs
+	fi
+}
+# name, expected output file, expected exit status, command...
+expect_run() {
+	local name=$1 want_out=$2 want_rc=$3 rc
+	shift 3
+	"$@" >/tmp/out 2>/tmp/err </dev/null
+	rc=$?
+	if cmp -s /tmp/out "$want_out" && [[ ! -s /tmp/err && $rc == "$want_rc" ]]; then
+		ok "$name"
+	else
+		fail "$name: exit status $rc, output and standard error follow"
+		cat /tmp/out /tmp/err
+	fi
+}
+# The debs from the payload, where apt's own user can read them.
+stage_debs() {
+	mkdir -p /root/debs
+	cp "$P"/debs/*.deb /root/debs/
+	chmod 755 /root /root/debs
+	chmod 644 /root/debs/*.deb
+}
+# dkms status, its standard error shown only when it fails.
+dkms_status() {
+	dkms status "$@" 2>/tmp/dkms.err || { echo "dkms status failed:"; cat /tmp/dkms.err; }
+}
+# kernel, version: dkms reports lurva VERSION installed for KERNEL, and the
+# module there is the one it built for that kernel.
+dkms_installed() {
+	local k=$1 v=$2 ko=/lib/modules/$1/updates/dkms/lurva.ko st
+	st=$(dkms_status -m lurva -v "$v" -k "$k")
+	if [[ $st == "lurva/$v, $k, "*": installed" ]]; then
+		ok "dkms status: $st"
+	else
+		fail "dkms status for lurva/$v on $k: '$st'"
+		make_logs
+	fi
+	if [[ $(modinfo -F vermagic "$ko" 2>&1) == "$k "* ]]; then
+		ok "$ko built for $k"
+	else
+		fail "$ko: $(modinfo -F vermagic "$ko" 2>&1)"
+	fi
+}
+# The module loads, /dev/lurva is there for everyone, and an ordinary user
+# gets the exact exchange from the packaged device_client.
+use_module() {
+	step "modprobe lurva on $kernel" modprobe lurva
+	if [[ $(stat -c '%F %a' /dev/lurva 2>&1) == "character special file 666" ]]; then
+		ok "/dev/lurva is a character device, mode 0666"
+	else
+		fail "/dev/lurva: $(stat -c '%F %a' /dev/lurva 2>&1)"
+	fi
+	expect_run "device_client as $user" "$E/device_client.out" 0 runuser -u "$user" -- device_client
+	step "modprobe -r lurva" modprobe -r lurva
+	if dmesg | grep -E 'BUG|WARNING|Oops|Call trace' >/tmp/dmesg; then
+		fail "kernel log:"
+		cat /tmp/dmesg
+	else
+		ok "kernel log free of BUG, WARNING and Oops"
+	fi
+}
