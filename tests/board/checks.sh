@@ -22,3 +22,37 @@ expect_run() {
 		cat /tmp/out /tmp/err
 	fi
 }
+
+# The device as its users meet it, with lurva loaded: device_client's exact
+# exchange as root and as an ordinary user, and cat reading the greeting
+# to its end.
+device_checks() {
+	expect_run "device_client exchanges with the module" /expected/device_client.out 0 device_client
+	grep -q '^nobody:' /etc/passwd 2>/dev/null ||
+		{ mkdir -p /etc && echo 'nobody:x:65534:65534:nobody:/:/bin/sh' >>/etc/passwd; }
+	expect_run "an ordinary user can use the device" /expected/device_client.out 0 \
+		su -s /bin/sh -c device_client nobody
+	printf 'Hello from lurva' >/tmp/hello
+	timeout 10 cat /dev/lurva >/tmp/cat
+	rc=$?
+	[ $rc = 0 ] && cmp -s /tmp/cat /tmp/hello && ok "cat /dev/lurva reads the greeting and ends" ||
+		fail "cat /dev/lurva: status $rc, read '$(cat /tmp/cat)'"
+}
+
+# A reply of more than 20 bytes: the client shows exactly the first 20.
+# Reloads the module at KO with a long greeting; leaves it loaded.
+long_greeting_check() {
+	rmmod lurva || fail "rmmod lurva"
+	insmod "$1" greeting=Greetings_from_the_lurva_device || fail "insmod with greeting"
+	printf 'Writing a value 99 to lurva\nString read from lurva = Greetings_from_the_l\n' >/tmp/long
+	expect_run "a reply over 20 bytes shows its first 20" /tmp/long 0 device_client
+}
+
+kernel_log_check() {
+	if dmesg | grep -E 'BUG|WARNING|Oops' >/tmp/kernel_bad; then
+		fail "kernel log reports trouble:"
+		cat /tmp/kernel_bad
+	else
+		ok "kernel log holds no BUG, WARNING or Oops"
+	fi
+}

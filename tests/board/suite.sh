@@ -38,16 +38,7 @@ else
 fi
 mode=$(stat -c %A /dev/lurva 2>/dev/null)
 [ "$mode" = crw-rw-rw- ] && ok "/dev/lurva appears, mode $mode" || fail "/dev/lurva mode '$mode'"
-expect_run "device_client exchanges with the module" $E/device_client.out 0 device_client
-mkdir -p /etc && echo 'nobody:x:65534:65534:nobody:/:/bin/sh' >>/etc/passwd
-expect_run "an ordinary user can use the device" $E/device_client.out 0 \
-	su -s /bin/sh -c device_client nobody
-
-printf 'Hello from lurva' >/tmp/hello
-timeout 10 cat /dev/lurva >/tmp/cat
-rc=$?
-[ $rc = 0 ] && cmp -s /tmp/cat /tmp/hello && ok "cat /dev/lurva reads the greeting and ends" ||
-	fail "cat /dev/lurva: status $rc, read '$(cat /tmp/cat)'"
+device_checks
 
 lurva_efault && ok "bad user addresses, partial reads, separate files" ||
 	fail "lurva_efault"
@@ -77,21 +68,12 @@ while [ $i -lt 20 ]; do
 done
 [ $bad = 0 ] && ok "20 unload and load cycles" || fail "unload and load cycles"
 
-# A reply of more than 20 bytes: the client shows exactly the first 20.
-rmmod lurva
-insmod $ko greeting=Greetings_from_the_lurva_device || fail "insmod with greeting"
-printf 'Writing a value 99 to lurva\nString read from lurva = Greetings_from_the_l\n' >/tmp/long
-expect_run "a reply over 20 bytes shows its first 20" /tmp/long 0 device_client
+long_greeting_check $ko
 unload="rmmod lurva"
 [ $packaged = no ] || unload="modprobe -r lurva"
 if $unload && [ ! -e /dev/lurva ]; then ok "$unload removes /dev/lurva"; else fail "$unload"; fi
 
-if dmesg | grep -E 'BUG|WARNING|Oops' >/tmp/kernel_bad; then
-	fail "kernel log reports trouble:"
-	cat /tmp/kernel_bad
-else
-	ok "kernel log holds no BUG, WARNING or Oops"
-fi
+kernel_log_check
 
 if [ $packaged = yes ]; then
 	dpkg -r tervane-examples >/tmp/dpkg 2>&1 || { fail "dpkg -r tervane-examples:"; cat /tmp/dpkg; }
