@@ -44,7 +44,7 @@ else
 fi
 
 echo "== board suite"
-within 300 sh /board/suite.sh || fail "board suite"
+within 300 env LURVA_EXCHANGES=10 LURVA_CYCLES=5 sh /board/suite.sh || fail "board suite"
 
 echo "== fuzzer"
 insmod "$ko" || fail "insmod for the fuzzer"
