@@ -4,14 +4,9 @@
 # the machine's Debian sources are read, its apt and dpkg state never
 # touched, and it works for an ordinary user too. ARCHs add architectures.
 private_apt_init() {
-	local dir=$1 src=${TERVANE_APT_SOURCES:-} f arch
+	local dir=$1 src arch
 	shift
-	if [[ -z $src ]]; then
-		for f in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list; do
-			[[ -s $f ]] && { src=$f; break; }
-		done
-	fi
-	[[ -n $src ]] || { echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2; return 1; }
+	src=$(private_apt_machine_sources) || return 1
 	mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/sources"
 	# apt takes relative paths from its own folders, not from here.
 	dir=$(cd "$dir" && pwd)
@@ -36,24 +31,41 @@ private_apt_init() {
 	)
 }
 
+# private_apt_machine_sources: the machine's Debian sources file (or the one
+# named in TERVANE_APT_SOURCES); only ever read.
+private_apt_machine_sources() {
+	local f
+	for f in ${TERVANE_APT_SOURCES:-} /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list; do
+		[[ -s $f ]] && { echo "$f"; return 0; }
+	done
+	echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2
+	return 1
+}
+
+# private_apt_archive [security]: the Debian archive's address in the
+# machine's sources, or with "security" the security archive's ('' if none).
+private_apt_archive() {
+	local src uris
+	src=$(private_apt_machine_sources) || return 1
+	# deb822 "URIs:" lines or one-line "deb URI suite ..." entries.
+	uris=$(sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p; s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*\).*/\2/p' "$src")
+	if [[ ${1:-} == security ]]; then
+		grep -- '-security' <<<"$uris" | head -n 1 || true
+	else
+		grep -v -- '-security' <<<"$uris" | head -n 1 || true
+	fi
+}
+
 # private_apt_suite DIR SUITE [ARCH...]: as private_apt_init, but for any
 # Debian suite: the archive and security addresses are read from the
 # machine's sources, the suites are SUITE, SUITE-updates and
 # SUITE-security (sid has neither of the last two).
 private_apt_suite() {
-	local dir=$1 suite=$2 src=${TERVANE_APT_SOURCES:-} f uris archive='' security=''
+	local dir=$1 suite=$2 archive security
 	shift 2
-	if [[ -z $src ]]; then
-		for f in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list; do
-			[[ -s $f ]] && { src=$f; break; }
-		done
-	fi
-	[[ -n $src ]] || { echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2; return 1; }
-	# deb822 "URIs:" lines or one-line "deb URI suite ..." entries.
-	uris=$(sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p; s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*\).*/\2/p' "$src")
-	archive=$(grep -v -- '-security' <<<"$uris" | head -n 1) || true
-	security=$(grep -- '-security' <<<"$uris" | head -n 1) || true
-	[[ -n $archive ]] || { echo "no Debian archive address in $src" >&2; return 1; }
+	archive=$(private_apt_archive) || return 1
+	security=$(private_apt_archive security)
+	[[ -n $archive ]] || { echo "no Debian archive address in $(private_apt_machine_sources)" >&2; return 1; }
 	private_apt_init "$dir" "$@" || return 1
 	rm -f "$dir/sources/"*
 	local suites=$suite
