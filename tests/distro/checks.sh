@@ -27,17 +27,34 @@ make_logs() {
 		echo "---- end of make.log"
 	done
 }
-# name, command...: runs a command, showing its output only on failure.
+# name, command...: runs a command, showing its output only on failure,
+# and how long it took (dkms builds take a while under emulation).
 step() {
-	local name=$1
+	local name=$1 t=$SECONDS rc=0
 	shift
-	if "$@" >/tmp/step.out 2>&1; then
-		ok "$name"
+	"$@" >/tmp/step.out 2>&1 || rc=$?
+	if [[ $rc -eq 0 ]]; then
+		ok "$name ($((SECONDS - t)) s)"
 	else
-		fail "$name (exit status $?):"
+		fail "$name (exit status $rc, $((SECONDS - t)) s):"
 		tail -n 40 /tmp/step.out
 		make_logs
 	fi
+}
+# file [expected output]: the README's lines, each run word for word by the
+# ordinary user in its home, where the packages are, answering yes where
+# apt asks as a user would. The last line's output must be the expected.
+readme_steps() {
+	local file=$1 want=${2:-} line last
+	last=$(grep -v '^[[:space:]]*$' "$file" | tail -n 1)
+	while IFS= read -r line; do
+		[[ -n ${line//[[:space:]]/} ]] || continue
+		if [[ -n $want && $line == "$last" ]]; then
+			expect_run "as $user: $line" "$want" 0 runuser -l "$user" -c "$line"
+		else
+			step "as $user: $line" sh -c 'yes | runuser -l "$1" -c "$2"' sh "$user" "$line"
+		fi
+	done <"$file"
 }
 # name, expected output file, expected exit status, command...
 expect_run() {
@@ -52,12 +69,9 @@ expect_run() {
 		cat /tmp/out /tmp/err
 	fi
 }
-# The debs from the payload, where apt's own user can read them.
+# The debs from the payload, copied to the user's home as the README says.
 stage_debs() {
-	mkdir -p /root/debs
-	cp "$P"/debs/*.deb /root/debs/
-	chmod 755 /root /root/debs
-	chmod 644 /root/debs/*.deb
+	install -m 644 -o "$user" -g "$user" "$P"/debs/*.deb "/home/$user/"
 }
 # dkms status, its standard error shown only when it fails.
 dkms_status() {

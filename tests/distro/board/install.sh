@@ -1,22 +1,27 @@
-# On the board, one boot for a package's whole life: what "Install on a
-# board" tells a user to do, an upgrade to the next version, then a purge.
+# On the board, one boot for a package's whole life: the README's steps to
+# install, an upgrade to the next version, then the README's step to remove.
 . /mnt/payload/checks.sh
 . /mnt/payload/vars
+R=$P/readme
 stage_debs
-cd /root/debs
-step "apt-get install ./lurva-dkms_${version}_all.deb ./tervane-examples_${version}_armhf.deb" \
-	apt-get install -y "./lurva-dkms_${version}_all.deb" "./tervane-examples_${version}_armhf.deb"
+cd "/home/$user"
+readme_steps "$R/install.sh" "$R/install.out"
 dkms_installed "$kernel" "$version"
-use_module
-expect_run "tervane_1" "$E/tervane_1.out" 0 runuser -u "$user" -- tervane_1
-expect_run "tervane_2" "$E/tervane_2.out" 0 runuser -u "$user" -- tervane_2
+if [[ $(stat -c '%F %a' /dev/lurva 2>&1) == "character special file 666" ]]; then
+	ok "/dev/lurva is a character device, mode 0666"
+else
+	fail "/dev/lurva: $(stat -c '%F %a' /dev/lurva 2>&1)"
+fi
+expect_run "tervane_1 as $user" "$E/tervane_1.out" 0 runuser -u "$user" -- tervane_1
+expect_run "tervane_2 as $user" "$E/tervane_2.out" 0 runuser -u "$user" -- tervane_2
 for p in tervane_1 tervane_2 device_client; do
-	if zcat "/usr/share/man/man1/$p.1.gz" 2>/dev/null | grep -q '^\.TH'; then
+	if man -w "$p" >/dev/null 2>&1 || zcat "/usr/share/man/man1/$p.1.gz" 2>/dev/null | grep -q '^\.TH'; then
 		ok "man page $p(1)"
 	else
 		fail "no man page /usr/share/man/man1/$p.1.gz"
 	fi
 done
+step "modprobe -r lurva" modprobe -r lurva
 
 # Upgrade: the old version's prerm takes its module out of every kernel,
 # the new postinst builds the new one.
@@ -42,15 +47,15 @@ else
 fi
 use_module
 
-# Everything the packages put on the system goes with a purge, including
+# Everything the packages put on the system goes with the purge, including
 # what dkms made from them.
 dpkg -L lurva-dkms tervane-examples | while read -r f; do
 	[[ -f $f || -L $f ]] && echo "$f"
 done >/tmp/files
 echo "$(wc -l </tmp/files) files from the two packages"
-step "apt-get purge lurva-dkms tervane-examples" apt-get purge -y lurva-dkms tervane-examples
+readme_steps "$R/remove.sh"
 left=$( (xargs -r ls -d 2>/dev/null </tmp/files; find / -xdev -name '*lurva*' \
-	-not -path '/root/debs/*' -not -path '/mnt/*' 2>/dev/null) | sort -u)
+	-not -path "/home/$user/*.deb" -not -path '/mnt/*' 2>/dev/null) | sort -u)
 if [[ -z $left ]]; then ok "nothing of theirs left"; else fail "left after the purge:"; echo "$left"; fi
 st=$(dkms_status)
 if [[ -z $st ]]; then ok "dkms status empty"; else fail "dkms status after the purge: $st"; fi

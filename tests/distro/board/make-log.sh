@@ -3,7 +3,7 @@
 . /mnt/payload/checks.sh
 . /mnt/payload/vars
 stage_debs
-cd /root/debs
+cd "/home/$user"
 step "apt-get install a lurva-dkms that cannot build" \
 	apt-get install -y "./lurva-dkms_${version}_all.deb"
 finish
