@@ -16,3 +16,27 @@ function(tervane_program_test name program expected exit_code runner)
       "-DEMULATOR=$<JOIN:${runner},|>"
       -P ${PROJECT_SOURCE_DIR}/cmake/run_program.cmake)
 endfunction()
+
+# The three programs' whole runs, named PREFIX<case>SUFFIX and labelled
+# LABEL: tervane_1 and tervane_2 (exit 0), and device_client where there is
+# no /dev/lurva (exit 1). DIR holds the programs (empty: the build's own);
+# RUNNER as above. OUT gets the tests' names.
+function(tervane_program_runs out prefix suffix label dir runner)
+  set(names)
+  foreach(case tervane_1 tervane_2 device_client_no_device)
+    string(REPLACE "_no_device" "" program ${case})
+    if(dir)
+      set(path ${dir}/${program})
+    else()
+      set(path $<TARGET_FILE:${program}>)
+    endif()
+    if(program STREQUAL device_client)
+      tervane_program_test(${prefix}${case}${suffix} ${path} ${case}.out 1 "${runner}" /dev/lurva)
+    else()
+      tervane_program_test(${prefix}${case}${suffix} ${path} ${case}.out 0 "${runner}")
+    endif()
+    list(APPEND names ${prefix}${case}${suffix})
+  endforeach()
+  set_tests_properties(${names} PROPERTIES LABELS ${label})
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()

@@ -15,7 +15,7 @@ fi
 expect_run "tervane_1 as $user" "$E/tervane_1.out" 0 runuser -u "$user" -- tervane_1
 expect_run "tervane_2 as $user" "$E/tervane_2.out" 0 runuser -u "$user" -- tervane_2
 for p in tervane_1 tervane_2 device_client; do
-	if man -w "$p" >/dev/null 2>&1 || zcat "/usr/share/man/man1/$p.1.gz" 2>/dev/null | grep -q '^\.TH'; then
+	if zcat "/usr/share/man/man1/$p.1.gz" 2>/dev/null | grep -q '^\.TH'; then
 		ok "man page $p(1)"
 	else
 		fail "no man page /usr/share/man/man1/$p.1.gz"
