@@ -3,7 +3,8 @@
 #
 # The programs are linked against the C library of the oldest Debian release
 # they support (bullseye, glibc 2.31), unpacked by tools/sysroot into the
-# build tree, so that one build runs on every release from there on. The
+# shared cache (tools/cache), so that one build runs on every release from
+# there on. The
 # compiler and its C++ headers stay Debian 12's cross gcc.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR armv7l)
@@ -16,11 +17,15 @@ set(arch_flags "-march=armv7-a -mfpu=vfpv3-d16 -mfloat-abi=hard")
 get_filename_component(source_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 set(TERVANE_SYSROOT_SUITE bullseye CACHE STRING
   "Debian suite whose C library the armhf programs are linked against")
-set(TERVANE_SYSROOT ${source_root}/build/sysroot/${TERVANE_SYSROOT_SUITE}-armhf CACHE PATH
-  "Sysroot holding that suite's libc6-dev and linux-libc-dev (made by tools/sysroot)")
+# Where the C libraries are unpacked: the cache's libc folder, asked anew at
+# every configure so that TERVANE_CACHE is honoured.
+execute_process(COMMAND ${source_root}/tools/cache path libc
+  OUTPUT_VARIABLE TERVANE_LIBC_ROOTS OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+# The sysroot holds that suite's libc6-dev and linux-libc-dev (tools/sysroot).
+set(TERVANE_SYSROOT ${TERVANE_LIBC_ROOTS}/${TERVANE_SYSROOT_SUITE}-dev)
 # try_compile projects read this file again; they must see the same sysroot
 # and never fetch.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TERVANE_SYSROOT TERVANE_SYSROOT_SUITE)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TERVANE_SYSROOT TERVANE_SYSROOT_SUITE TERVANE_LIBC_ROOTS)
 get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
 if(NOT in_try_compile)
   # Quick when the sysroot is already there for the versions it records.

@@ -80,19 +80,26 @@ private_apt_suite() {
 	echo "$archive" >"$dir/archive"
 }
 
-# private_apt_update DIR: refresh the lists. A security suite that serves no
-# index for one of the architectures is tolerated: bullseye's LTS dropped
-# armhf, whose packages then come from the point releases. Anything else
-# fails with apt's own error lines.
+# private_apt_update DIR: refresh the lists. A security suite whose index
+# cannot be read for one of the architectures (bullseye's LTS dropped
+# armhf; a mirror in the middle of a sync serves an index that does not
+# match its Release file) is dropped, saying so, and the main suite's
+# packages are used. Anything else fails with apt's own error lines.
 private_apt_update() {
 	local log=$1/update.log errs
-	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && return 0
+	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && ! grep -q '^E:' "$log" && return 0
 	errs=$(grep '^E:' "$log" | grep -v 'Some index files failed to download') || true
-	if [[ -z $errs ]] || grep -qv -- '-security/.*404' <<<"$errs"; then
+	if [[ -z $errs ]] || grep -qv -- '-security/' <<<"$errs"; then
 		grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
 		return 1
 	fi
-	echo "note: $(grep -o '[^ /]*-security/[^ ]*binary-[a-z0-9]*' "$log" | sort -u | tr '\n' ' ')not served; using the point releases" >&2
+	echo "note: the security suite cannot be read ($(grep -o '[^ /]*-security/[^ ]*binary-[a-z0-9]*' <<<"$errs" | sort -u | tr '\n' ' ')); using the main suite's packages" >&2
+	# The security entry is the last stanza private_apt_suite wrote.
+	sed -i '/^$/,$d' "$1/sources/debian.sources"
+	rm -f "$1/lists/"*security*
+	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && ! grep -q '^E:' "$log" && return 0
+	grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
+	return 1
 }
 
 # private_apt_field PKG FIELD: the candidate's field ('' if none).
@@ -101,21 +108,47 @@ private_apt_field() {
 		sed -n "s/^$2: //p" | sed -n 1p
 }
 
-# private_apt_download DEST SUITE PKG=VER...: download into DEST, naming
-# each package with its size first; a package the archive no longer serves
-# ends it with one line naming suite and package.
+# private_apt_download DEST SUITE PKG=VER...: makes sure DEST holds each
+# package's .deb (as NAME_VERSION_ARCH.deb), downloading what it lacks. apt
+# checks each download against the archive's signed checksums; a file
+# already there is checked against them again. Each download is named with
+# its size first; a package the archive no longer serves ends it with one
+# line naming suite and package.
 private_apt_download() {
-	local dest=$1 suite=$2 p size total=0
+	local dest=$1 suite=$2 p info size sum f total=0 todo=()
 	shift 2
-	for p in "$@"; do
-		size=$(apt-cache "${apt_opts[@]}" show "${p%%=*}" 2>/dev/null |
-			awk -v v="${p#*=}" '/^Version: /{ok = ($2 == v)} ok && /^Size: / && !d {print $2; d = 1}')
-		[[ -n $size ]] || { echo "$suite no longer serves ${p%%=*} version ${p#*=}" >&2; return 1; }
-		total=$((total + size))
-		awk -v p="$p" -v s="$size" 'BEGIN { printf "  %-52s %6.1f MB\n", p, s / 1e6 }'
-	done
-	echo "  total $((total / 1000000)) MB"
 	mkdir -p "$dest"
-	(cd "$dest" && apt-get -q "${apt_opts[@]}" download "$@" >download.log 2>&1) ||
-		{ grep '^E:' "$dest/download.log" >&2; echo "$suite: download failed" >&2; return 1; }
+	for p in "$@"; do
+		info=$(apt-cache "${apt_opts[@]}" show "${p%%=*}" 2>/dev/null |
+			awk -v v="${p#*=}" '/^Version: /{ok = ($2 == v)} ok && /^(Size|SHA256): / {print $2}' | head -n 2)
+		size=$(sed -n 1p <<<"$info") sum=$(sed -n 2p <<<"$info")
+		[[ -n $size && -n $sum ]] || { echo "$suite no longer serves ${p%%=*} version ${p#*=}" >&2; return 1; }
+		f=$(compgen -G "$dest/$(private_apt_deb_name "$p")" | head -n 1) || true
+		if [[ -n $f ]] && sha256sum "$f" | grep -q "^$sum "; then
+			continue
+		fi
+		todo+=("$p")
+		total=$((total + size))
+		awk -v p="$p" -v s="$size" 'BEGIN { printf "  %-52s %6.1f MB\n", p, s / 1e6 }' >&2
+	done
+	[[ ${#todo[@]} -gt 0 ]] || return 0
+	echo "  total $((total / 1000000)) MB" >&2
+	# Downloaded apart, then moved in: the folder is shared by every run.
+	local new
+	new=$(mktemp -d "$dest/.new.XXXXXX")
+	if ! (cd "$new" && apt-get -q "${apt_opts[@]}" download "${todo[@]}" >download.log 2>&1); then
+		grep '^E:' "$new/download.log" >&2
+		rm -rf "$new"
+		echo "$suite: download failed" >&2
+		return 1
+	fi
+	mv "$new"/*.deb "$dest/"
+	rm -rf "$new"
+}
+
+# private_apt_deb_name PKG[:ARCH]=VER: the .deb's file name as a glob.
+private_apt_deb_name() {
+	local p=$1 name ver
+	name=${p%%[:=]*} ver=${p#*=}
+	echo "${name}_${ver//:/%3a}_*.deb"
 }

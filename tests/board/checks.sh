@@ -48,11 +48,13 @@ long_greeting_check() {
 	expect_run "a reply over 20 bytes shows its first 20" /tmp/long 0 device_client
 }
 
+# The kernel's log against the one list of its trouble reports, which the
+# host puts beside this file.
 kernel_log_check() {
-	if dmesg | grep -E 'BUG|WARNING|Oops' >/tmp/kernel_bad; then
+	if dmesg | grep -E "$(grep -v '^#' /board/kernel-trouble)" >/tmp/kernel_bad; then
 		fail "kernel log reports trouble:"
 		cat /tmp/kernel_bad
 	else
-		ok "kernel log holds no BUG, WARNING or Oops"
+		ok "kernel log holds no report of trouble"
 	fi
 }

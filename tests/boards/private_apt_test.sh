@@ -41,19 +41,25 @@ no-security    nosec.list     trixie   http://archive.example/debian|trixie_trix
 E
 check "the archive address is kept for build roots" "$(cat "$tmp/one-line/archive")" http://archive.example/debian
 
-# private_apt_update with apt-get stood in for: name, exit status, apt's log
-mkdir -p "$tmp/u"
-apt-get() { cat "$tmp/log"; return "$(cat "$tmp/rc")"; }
-while IFS='|' read -r name want log; do
-	printf '%b\n' "$log" >"$tmp/log"
-	echo 100 >"$tmp/rc"
+# private_apt_update with apt-get stood in for: it says LOG while the
+# security suite is in the sources, and succeeds without it. Name, exit
+# status, whether the security suite is left, apt's log.
+mkdir -p "$tmp/u/sources"
+apt-get() {
+	grep -q security "$tmp/u/sources/debian.sources" || return 0
+	printf '%b\n' "$apt_log"
+	return 100
+}
+while IFS='|' read -r name want left apt_log; do
+	printf 'Types: deb\nURIs: http://a/debian\n\nTypes: deb\nURIs: http://a/debian-security\n' >"$tmp/u/sources/debian.sources"
 	rc=0
 	private_apt_update "$tmp/u" 2>/dev/null || rc=$?
 	check "update: $name" "$rc" "$want"
+	check "update: $name: security suite left" "$(grep -c security "$tmp/u/sources/debian.sources")" "$left"
 done <<'E'
-armhf security index missing|0|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
-main index missing|1|E: Failed to fetch http://a/debian/dists/bullseye/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
-security unreachable|1|E: Failed to fetch http://a/debian-security/dists/bullseye-security/InRelease  Could not resolve 'a'
-no error line at all|1|Segmentation fault
+armhf security index missing|0|0|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+security index mid-sync|0|0|E: Failed to fetch http://a/debian-security/dists/bookworm-security/main/binary-armhf/Packages.xz  File has unexpected size (359552 != 360800). Mirror sync in progress?\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+main index missing|1|1|E: Failed to fetch http://a/debian/dists/bullseye/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+no error line at all|1|1|Segmentation fault
 E
 exit $((fails > 0))
