@@ -1,7 +1,6 @@
 # shellcheck shell=bash
 # Sourced by board/distro/image and board/distro/run: the small initramfs
-# that mounts the Debian image from the virtio disk, and one QEMU boot that
-# reports through console markers.
+# that mounts the Debian image from the virtio disk. board/boot boots it.
 
 distro_die() { echo "distro: $*" >&2; exit 2; }
 distro_fail() { echo "distro: FAILED: $*" >&2; exit 1; }
@@ -67,37 +66,6 @@ EOF
 	(cd "$tmp" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet | gzip -1) >"$out.tmp"
 	mv "$out.tmp" "$out"
 	rm -rf "$tmp"
-}
-
-# distro_boot LOG TIMEOUT BEGIN EXIT QEMU_ARGS...
-# Shows the console between the BEGIN line and the "EXIT n" line live, and
-# returns n. QEMU's own status says nothing (it is 0 after a panic too):
-# 124 when the board hung past TIMEOUT, 125 when it stopped without a
-# marker; both show the last console lines.
-distro_boot() {
-	local log=$1 timeout=$2 begin=$3 mark=$4 rc status
-	shift 4
-	set +e
-	timeout -k 10 "$timeout" qemu-system-arm -M virt,highmem=off -cpu cortex-a15 \
-		-nographic -no-reboot -nic none "$@" </dev/null 2>&1 |
-		tee "$log" | sed -u -n "s/\r\$//; /^$begin\$/,/^$mark [0-9][0-9]*\$/ { /^$begin\$/d; p }"
-	rc=${PIPESTATUS[0]}
-	set -e
-	status=$(tr -d '\r' <"$log" | sed -n "s/^$mark \([0-9][0-9]*\)\$/\1/p" | tail -n 1)
-	if [[ -n $status ]]; then
-		return "$status"
-	fi
-	{
-		echo "distro: last console lines:"
-		tr -d '\r' <"$log" | tail -n 30
-		if [[ $rc -eq 124 ]]; then
-			echo "distro: FAILED: no exit marker within ${timeout}s (board hung; console in $log)"
-		else
-			echo "distro: FAILED: board stopped without an exit marker (qemu status $rc; console in $log)"
-		fi
-	} >&2
-	[[ $rc -eq 124 ]] && return 124
-	return 125
 }
 
 # distro_posint NAME VALUE: checks a positive whole number option.

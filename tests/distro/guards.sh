@@ -3,14 +3,14 @@
 # booted, and a board that does not report in time is stopped with its last
 # console lines shown.
 #
-# usage: tests/distro/guards.sh BOARD_CACHE IMAGES_DIR WORK_DIR
+# usage: tests/distro/guards.sh BOARD WORK_DIR
 set -uo pipefail
-[[ $# -eq 3 ]] || { echo "usage: tests/distro/guards.sh BOARD_CACHE IMAGES_DIR WORK_DIR" >&2; exit 2; }
-cache=$1 work=$3
+[[ $# -eq 2 ]] || { echo "usage: tests/distro/guards.sh BOARD WORK_DIR" >&2; exit 2; }
+work=$2
 distro=$(cd "$(dirname "$0")/../../board/distro" && pwd)
 run=$distro/run
-image=$("$distro/image" "$cache" "$2" | tail -n 1)
-[[ -f $image ]] || { echo "guards: no image" >&2; exit 2; }
+image=$("$distro/image" "$1")
+[[ -f $image/done ]] || { echo "guards: no image" >&2; exit 2; }
 fails=0
 rm -rf "$work"
 mkdir -p "$work/pay" "$work/half"
@@ -31,13 +31,14 @@ expect() {
 	fi
 }
 
-# A half-built image: the disk is there, the done-marker is not.
-qemu-img create -q -f qcow2 -b "$(readlink -f "$image")" -F qcow2 "$work/half/base.qcow2"
+# A half-built image: the disk and its board.conf are there, the
+# done-marker is not.
+cp "$image/board.conf" "$work/half/"
 expect "an image without its done-marker is refused" 2 "is not a finished image" \
-	--image "$work/half/base.qcow2" --cache "$cache" --work "$work/b1" --payload "$work/pay"
+	--image "$work/half" --work "$work/b1" --payload "$work/pay"
 # Too short for systemd to start: stands for a board that hangs.
 expect "a board that does not report is stopped at the timeout" 124 "no exit marker within 8s" \
-	--image "$image" --cache "$cache" --work "$work/b2" --payload "$work/pay" --timeout 8
+	--image "$image" --work "$work/b2" --payload "$work/pay" --timeout 8
 grep -q 'last console lines' "$work/err" && echo "ok   the last console lines are shown" ||
 	{ echo "FAIL no console lines shown"; fails=$((fails + 1)); }
 echo "guards: $fails failed"
