@@ -7,9 +7,11 @@
  * any write the reply is "Hello from lurva"; after a write whose last byte
  * is N it is "<greeting> N", N in decimal.  No NUL is sent, and a read at
  * the end of the reply returns 0, so cat(1) stops after one reply.
+ *
+ * Left out on purpose: poll and nonblocking I/O, since a read never waits
+ * for anything, and splice/sendfile, which fail with EINVAL without
+ * .splice_read.
  */
-
-#define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
 #include <linux/fs.h>
 #include <linux/kernel.h>
@@ -41,7 +43,11 @@ MODULE_PARM_DESC(greeting,
 		 "Words before the byte's value in the reply (at most 123 bytes are kept)");
 
 struct lurva_file {
-	struct mutex lock;	/* serialises threads sharing one descriptor */
+	/*
+	 * Guards written and last as a pair for threads sharing the file; the
+	 * file position is the VFS's, passed in as *ppos.
+	 */
+	struct mutex lock;
 	bool written;		/* a byte has been written on this file */
 	u8 last;		/* last byte written */
 };
@@ -59,11 +65,16 @@ static int lurva_open(struct inode *inode, struct file *file)
 {
 	struct lurva_file *lf;
 
-	lf = kzalloc(sizeof(*lf), GFP_KERNEL);
+	/* Any user can open the node: charge the opener's memory cgroup. */
+	lf = kzalloc(sizeof(*lf), GFP_KERNEL_ACCOUNT);
 	if (!lf)
 		return -ENOMEM;
 	mutex_init(&lf->lock);
-	/* misc_open() left the miscdevice here; nothing below needs it. */
+	/*
+	 * misc_open() left the miscdevice here; nothing below needs it.  A
+	 * driver with several devices embeds the miscdevice in its per-device
+	 * struct and finds that with container_of(file->private_data, ...).
+	 */
 	file->private_data = lf;
 	return 0;
 }
@@ -102,7 +113,7 @@ static ssize_t lurva_write(struct file *file, const char __user *ubuf,
 		return 0;
 
 	/* Only the last byte matters, so only it is fetched. */
-	if (copy_from_user(&byte, ubuf + count - 1, 1))
+	if (get_user(byte, ubuf + count - 1))
 		return -EFAULT;
 
 	mutex_lock(&lf->lock);
@@ -116,9 +127,12 @@ static ssize_t lurva_write(struct file *file, const char __user *ubuf,
 }
 
 /*
- * default_llseek rather than no_llseek: reads honour the file position, so
- * lseek(fd, 0, SEEK_SET) is a meaningful way to read the reply again.  cat
- * works either way since it only reads until 0.
+ * Reads honour the file position, so lseek(fd, 0, SEEK_SET) reads the reply
+ * again; SEEK_END, SEEK_DATA and SEEK_HOLE would need a size the node does
+ * not have, so no_seek_end_llseek refuses them with -EINVAL.
+ *
+ * .owner pins the module while a file is open: rmmod is refused until the
+ * last one is closed, so these functions cannot be unloaded under a caller.
  */
 static const struct file_operations lurva_fops = {
 	.owner		= THIS_MODULE,
@@ -126,10 +140,15 @@ static const struct file_operations lurva_fops = {
 	.release	= lurva_release,
 	.read		= lurva_read,
 	.write		= lurva_write,
-	.llseek		= default_llseek,
+	.llseek		= no_seek_end_llseek,
 };
 
-/* 0666 so an unprivileged client can open the node devtmpfs creates. */
+/*
+ * 0666 so an unprivileged client can open the node devtmpfs creates.  Safe
+ * here only: each open file has its own state and there is no hardware or
+ * shared state behind the node.  A real driver leaves the mode to udev
+ * rules and a group.
+ */
 static struct miscdevice lurva_misc = {
 	.minor	= MISC_DYNAMIC_MINOR,
 	.name	= "lurva",
@@ -137,6 +156,7 @@ static struct miscdevice lurva_misc = {
 	.mode	= 0666,
 };
 
+/* module_init and module_exit that call misc_register/misc_deregister. */
 module_misc_device(lurva_misc);
 
 MODULE_LICENSE("GPL");

@@ -39,13 +39,24 @@ device_checks() {
 		fail "cat /dev/lurva: status $rc, read '$(cat /tmp/cat)'"
 }
 
-# A reply of more than 20 bytes: the client shows exactly the first 20.
-# Reloads the module at KO with a long greeting; leaves it loaded.
+# A greeting of 155 bytes: the client shows exactly the first 20 of the
+# reply, and the module keeps 123 of them before the number. Reloads the
+# module at KO with that greeting; leaves it loaded.
 long_greeting_check() {
+	g=Greetings_from_the_lurva_device
+	g=$g$g$g$g$g
 	rmmod lurva || fail "rmmod lurva"
-	insmod "$1" greeting=Greetings_from_the_lurva_device || fail "insmod with greeting"
+	insmod "$1" greeting="$g" || fail "insmod with greeting"
 	printf 'Writing a value 99 to lurva\nString read from lurva = Greetings_from_the_l\n' >/tmp/long
 	expect_run "a reply over 20 bytes shows its first 20" /tmp/long 0 device_client
+	printf '%.123s 99' "$g" >/tmp/long
+	# One open file: the write, then its whole reply.
+	(printf c >&3 && cat <&3) 3<>/dev/lurva >/tmp/out
+	if cmp -s /tmp/out /tmp/long; then
+		ok "a greeting over 123 bytes is cut to 123"
+	else
+		fail "a greeting over 123 bytes is cut to 123: got '$(cat /tmp/out)'"
+	fi
 }
 
 # The kernel's log against the one list of its trouble reports, which the

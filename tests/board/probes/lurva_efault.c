@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
  * Board probe for /dev/lurva: bad user addresses fail with EFAULT and leave
- * the exchange as it was, reads honour count and file position, writes
- * rewind the reply, each open file keeps its own state, and threads that
+ * the exchange as it was, reads honour count and file position, seeks go
+ * from the start or the position only, writes rewind the reply, each open file keeps its own state, and threads that
  * share one descriptor always see a whole reply.
  *
  * Prints "ok <check>" or "FAIL <check>: ..." per check and a closing
@@ -149,6 +149,26 @@ static void check_position(void)
 	expect_reply(fd, 64, hello + 5, "next read continues at position 5");
 	n = read(fd, buf, sizeof(buf));
 	report(n == 0, "read at end returns 0", "returned %zd", n);
+
+	/* The node has no size to seek from: EINVAL, the position kept. */
+	static const int no_size[] = { SEEK_END, SEEK_DATA, SEEK_HOLE };
+	int refused = 0;
+	off_t got = 0;
+
+	for (size_t i = 0; i < ARRAY_SIZE(no_size); i++) {
+		errno = 0;
+		got = lseek(fd, 0, no_size[i]);
+		refused += got == -1 && errno == EINVAL;
+		if (got != -1)
+			break;
+	}
+	report(refused == (int)ARRAY_SIZE(no_size),
+	       "SEEK_END, SEEK_DATA and SEEK_HOLE give EINVAL",
+	       "%d of 3 did; the last returned %lld (%s)", refused,
+	       (long long)got, strerror(errno));
+	got = lseek(fd, 0, SEEK_CUR);
+	report(got == (off_t)strlen(hello), "the refused seeks keep the position",
+	       "at %lld", (long long)got);
 	report(lseek(fd, 0, SEEK_SET) == 0, "lseek to 0", "%s",
 	       strerror(errno));
 	expect_reply(fd, 3, hello, "reply again after lseek, 3 bytes a read");
