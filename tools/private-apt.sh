@@ -1,20 +1,16 @@
 # shellcheck shell=bash
 # Sourced. private_apt_init DIR [ARCH...] fills the array apt_opts with the
-# options that make apt-get and apt-cache keep all their state under DIR:
-# the machine's Debian sources are read, its apt and dpkg state never
+# options that make apt-get and apt-cache keep all their state under DIR,
+# reading the sources in DIR/sources (the caller writes them, or
+# private_apt_suite does): the machine's apt and dpkg state is never
 # touched, and it works for an ordinary user too. ARCHs add architectures.
 private_apt_init() {
-	local dir=$1 src arch
+	local dir=$1 arch
 	shift
-	src=$(private_apt_machine_sources) || return 1
 	mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/sources"
 	# apt takes relative paths from its own folders, not from here.
 	dir=$(cd "$dir" && pwd)
 	rm -f "$dir/sources/"*
-	case $src in
-	*.sources) cp "$src" "$dir/sources/debian.sources" ;;
-	*) cp "$src" "$dir/sources/debian.list" ;;
-	esac
 	: >"$dir/status"
 	apt_opts=()
 	for arch in "$@"; do apt_opts+=(-o APT::Architectures::="$arch"); done
@@ -32,27 +28,37 @@ private_apt_init() {
 }
 
 # private_apt_machine_sources: the machine's Debian sources file (or the one
-# named in TERVANE_APT_SOURCES); only ever read.
+# named in TERVANE_APT_SOURCES); only ever read. None on a machine that is
+# not Debian: its sources name another distribution's archive.
 private_apt_machine_sources() {
-	local f
+	local f id
+	if [[ -z ${TERVANE_APT_SOURCES:-} ]]; then
+		id=$(. /etc/os-release 2>/dev/null && echo "${ID:-}") || true
+		[[ $id == debian ]] || return 1
+	fi
 	for f in ${TERVANE_APT_SOURCES:-} /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list; do
 		[[ -s $f ]] && { echo "$f"; return 0; }
 	done
-	echo "no Debian apt sources found (set TERVANE_APT_SOURCES)" >&2
 	return 1
 }
 
-# private_apt_archive [security]: the Debian archive's address in the
-# machine's sources, or with "security" the security archive's ('' if none).
+# private_apt_archive [security]: the Debian archive's address:
+# TERVANE_DEBIAN_ARCHIVE, else the one in the machine's Debian sources. With
+# "security", the security archive's in those sources ('' if none).
 private_apt_archive() {
 	local src uris
-	src=$(private_apt_machine_sources) || return 1
+	if [[ ${1:-} != security && -n ${TERVANE_DEBIAN_ARCHIVE:-} ]]; then
+		echo "$TERVANE_DEBIAN_ARCHIVE"
+		return 0
+	fi
+	src=$(private_apt_machine_sources) || src=/dev/null
 	# deb822 "URIs:" lines or one-line "deb URI suite ..." entries.
 	uris=$(sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p; s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*\).*/\2/p' "$src")
 	if [[ ${1:-} == security ]]; then
 		grep -- '-security' <<<"$uris" | head -n 1 || true
-	else
-		grep -v -- '-security' <<<"$uris" | head -n 1 || true
+	elif ! grep -v -- '-security' <<<"$uris" | grep -m 1 .; then
+		echo "no Debian archive in the machine's apt sources: set TERVANE_DEBIAN_ARCHIVE to a Debian mirror's address" >&2
+		return 1
 	fi
 }
 
@@ -65,7 +71,6 @@ private_apt_suite() {
 	shift 2
 	archive=$(private_apt_archive) || return 1
 	security=$(private_apt_archive security)
-	[[ -n $archive ]] || { echo "no Debian archive address in $(private_apt_machine_sources)" >&2; return 1; }
 	private_apt_init "$dir" "$@" || return 1
 	rm -f "$dir/sources/"*
 	local suites=$suite
@@ -81,23 +86,24 @@ private_apt_suite() {
 }
 
 # private_apt_update DIR: refresh the lists. A security suite whose index
-# cannot be read for one of the architectures (bullseye's LTS dropped
-# armhf; a mirror in the middle of a sync serves an index that does not
-# match its Release file) is dropped, saying so, and the main suite's
-# packages are used. Anything else fails with apt's own error lines.
+# cannot be read (not served for an architecture, as bullseye's LTS dropped
+# armhf; or out of step with its Release file while the mirror syncs) is
+# dropped, with a note, and the main suite read alone: its point releases
+# carry the same packages. Anything else fails with apt's own error lines.
 private_apt_update() {
-	local log=$1/update.log errs
-	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && ! grep -q '^E:' "$log" && return 0
+	local dir=$1 log=$1/update.log errs sec
+	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && return 0
 	errs=$(grep '^E:' "$log" | grep -v 'Some index files failed to download') || true
-	if [[ -z $errs ]] || grep -qv -- '-security/' <<<"$errs"; then
-		grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
-		return 1
+	sec=$(grep -o -m 1 'dists/[^ /]*-security' <<<"$errs") || true
+	sec=${sec#dists/}
+	if [[ -n $sec ]] && ! grep -qv -- '-security' <<<"$errs" &&
+		grep -q "^Suites: $sec$" "$dir/sources/debian.sources" 2>/dev/null; then
+		mv "$log" "$dir/update-security.log"
+		echo "note: $sec cannot be read ($(grep -o -m 1 -E '404 +Not Found|Mirror sync in progress|Hash Sum mismatch|Could not [a-z]+' "$dir/update-security.log" || echo "see $dir/update-security.log")); using ${sec%-security} alone" >&2
+		awk 'BEGIN { RS = ""; ORS = "\n\n" } !/\nSuites: [^\n]*-security/' "$dir/sources/debian.sources" >"$dir/sources/debian.sources.new"
+		mv "$dir/sources/debian.sources.new" "$dir/sources/debian.sources"
+		apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && return 0
 	fi
-	echo "note: the security suite cannot be read ($(grep -o '[^ /]*-security/[^ ]*binary-[a-z0-9]*' <<<"$errs" | sort -u | tr '\n' ' ')); using the main suite's packages" >&2
-	# The security entry is the last stanza private_apt_suite wrote.
-	sed -i '/^$/,$d' "$1/sources/debian.sources"
-	rm -f "$1/lists/"*security*
-	apt-get -q "${apt_opts[@]}" update >"$log" 2>&1 && ! grep -q '^E:' "$log" && return 0
 	grep '^E:' "$log" >&2 || tail -n 5 "$log" >&2
 	return 1
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # private_apt_suite: the sources it writes for a suite, from the machine's
-# sources in either format, and private_apt_update's tolerance of missing
-# security indexes (and nothing else). No network: apt is never run here
-# except through a stand-in.
+# sources in either format or TERVANE_DEBIAN_ARCHIVE, and private_apt_update
+# dropping a security suite it cannot read (and nothing else). No network:
+# apt is never run here except through a stand-in.
 set -euo pipefail
+unset TERVANE_DEBIAN_ARCHIVE
+# shellcheck source=SCRIPTDIR/../../tools/private-apt.sh
 . "$(dirname "$0")/../../tools/private-apt.sh"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -40,26 +42,25 @@ one-line       one.list       bullseye http://archive.example/debian|bullseye_bu
 no-security    nosec.list     trixie   http://archive.example/debian|trixie_trixie-updates
 E
 check "the archive address is kept for build roots" "$(cat "$tmp/one-line/archive")" http://archive.example/debian
+TERVANE_DEBIAN_ARCHIVE=http://mirror.example/debian TERVANE_APT_SOURCES=$tmp/one.list private_apt_suite "$tmp/set" trixie
+check "TERVANE_DEBIAN_ARCHIVE names the archive" "$(sed -n 's/^URIs: //p' "$tmp/set/sources/debian.sources" | paste -sd' ')" \
+	"http://mirror.example/debian http://archive.example/debian-security"
 
-# private_apt_update with apt-get stood in for: it says LOG while the
-# security suite is in the sources, and succeeds without it. Name, exit
-# status, whether the security suite is left, apt's log.
-mkdir -p "$tmp/u/sources"
-apt-get() {
-	grep -q security "$tmp/u/sources/debian.sources" || return 0
-	printf '%b\n' "$apt_log"
-	return 100
-}
-while IFS='|' read -r name want left apt_log; do
-	printf 'Types: deb\nURIs: http://a/debian\n\nTypes: deb\nURIs: http://a/debian-security\n' >"$tmp/u/sources/debian.sources"
+# private_apt_update with apt-get stood in for, failing with apt's log while
+# the sources name the security suite: name, exit status, security suites
+# left, lines on stderr
+# shellcheck disable=SC2317 # private_apt_update calls it in apt-get's place
+apt-get() { if grep -q -- -security "$tmp/u/sources/debian.sources"; then cat "$tmp/log"; return 100; fi; }
+while IFS='|' read -r name want log; do
+	TERVANE_APT_SOURCES=$tmp/one.list private_apt_suite "$tmp/u" bullseye armhf
+	printf '%b\n' "$log" >"$tmp/log"
 	rc=0
-	private_apt_update "$tmp/u" 2>/dev/null || rc=$?
-	check "update: $name" "$rc" "$want"
-	check "update: $name: security suite left" "$(grep -c security "$tmp/u/sources/debian.sources")" "$left"
+	private_apt_update "$tmp/u" 2>"$tmp/err" || rc=$?
+	check "update: $name" "$rc $(grep -c "^Suites: .*-security" "$tmp/u/sources/debian.sources") $(wc -l <"$tmp/err")" "$want"
 done <<'E'
-armhf security index missing|0|0|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
-security index mid-sync|0|0|E: Failed to fetch http://a/debian-security/dists/bookworm-security/main/binary-armhf/Packages.xz  File has unexpected size (359552 != 360800). Mirror sync in progress?\nE: Some index files failed to download. They have been ignored, or old ones used instead.
-main index missing|1|1|E: Failed to fetch http://a/debian/dists/bullseye/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
-no error line at all|1|1|Segmentation fault
+armhf security index missing|0 0 1|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+security index out of step|0 0 1|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-amd64/Packages.xz  File has unexpected size (1 != 2). Mirror sync in progress? [IP: 10.0.0.1 80]\n   Hashes of expected file:\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+main index missing|1 1 2|E: Failed to fetch http://a/debian/dists/bullseye/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
+no error line at all|1 1 1|Segmentation fault
 E
 exit $((fails > 0))
