@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Runs on the emulated board under busybox sh, given by run_suite or the
 # debug kernel's run: the programs on PATH, lurva.ko where DKMS installs it,
 # the expected outputs in /expected. Checks the programs and the device from
@@ -8,6 +9,7 @@ E=/expected
 # How hard the device is driven; the debug kernel's board, many times
 # slower under its detectors and fuzzed besides, asks for less.
 exchanges=${LURVA_EXCHANGES:-100} cycles=${LURVA_CYCLES:-20}
+# shellcheck source=checks.sh
 . /board/checks.sh
 ko=/lib/modules/$(uname -r)/updates/dkms/lurva.ko
 
@@ -15,7 +17,7 @@ expect_run "tervane_1 prints the year's table" $E/tervane_1.out 0 tervane_1
 expect_run "tervane_2 prints its banner and completion text" $E/tervane_2.out 0 tervane_2
 expect_run "device_client without the module fails to open" $E/device_client_no_device.out 1 device_client
 
-insmod $ko && ok "insmod lurva.ko" || fail "insmod lurva.ko"
+insmod "$ko" && ok "insmod lurva.ko" || fail "insmod lurva.ko"
 mode=$(stat -c %A /dev/lurva 2>/dev/null)
 [ "$mode" = crw-rw-rw- ] && ok "/dev/lurva appears, mode $mode" || fail "/dev/lurva mode '$mode'"
 device_checks
@@ -43,12 +45,12 @@ bad=0
 i=0
 while [ $i -lt "$cycles" ]; do
 	rmmod lurva && [ ! -e /dev/lurva ] || bad=1
-	insmod $ko && [ -c /dev/lurva ] || bad=1
+	insmod "$ko" && [ -c /dev/lurva ] || bad=1
 	i=$((i + 1))
 done
 [ $bad = 0 ] && ok "$cycles unload and load cycles" || fail "unload and load cycles"
 
-long_greeting_check $ko
+long_greeting_check "$ko"
 if rmmod lurva && [ ! -e /dev/lurva ]; then ok "rmmod lurva removes /dev/lurva"; else fail "rmmod lurva"; fi
 
 kernel_log_check

@@ -1,9 +1,11 @@
+# shellcheck shell=sh
 # Runs on every named board under busybox sh, whatever its kernel: the
 # module built for that kernel at /lib/modules/lurva.ko, device_client on
 # PATH, the expected outputs in /expected. The exit status is the number
 # of failed checks.
 
 ko=/lib/modules/lurva.ko
+# shellcheck source=../board/checks.sh
 . /board/checks.sh
 echo "board: machine $(uname -m)"
 

@@ -7,6 +7,11 @@ P=/mnt/payload
 E=$P/expected
 kernel=$(uname -r)
 user=tervane
+# The case's facts, written by distro-test: version, and per case
+# new_version or second.
+# shellcheck disable=SC1091 # made for each run
+. "$P/vars"
+: "${version:?}"
 
 ok() { echo "ok   $*"; }
 fail() {

@@ -17,9 +17,12 @@ check() { # name, condition...
 	if "$@"; then echo "ok   $name"; else echo "FAIL $name"; fails=$((fails + 1)); fi
 }
 # file in the package's data or control part
+# shellcheck disable=SC2317 # called from the cases' conditions below
+{
 data() { dpkg-deb --fsys-tarfile "$1" | tar -xOf - "./$2"; }
 ctrl() { dpkg-deb --ctrl-tarfile "$1" | tar -xOf - "./$2"; }
 same() { cmp -s <(data "$deb" "$1") <(data "$2" "${3:-$1}"); }
+}
 
 # case | repack options | what must hold of the copy ($out, $n = new version)
 n=9.8.7

@@ -1,10 +1,12 @@
+# shellcheck shell=bash
 # On the board, one boot for a package's whole life: the README's steps to
 # install, an upgrade to the next version, then the README's step to remove.
+# shellcheck source=../checks.sh
 . /mnt/payload/checks.sh
-. /mnt/payload/vars
+: "${new_version:?}"
 R=$P/readme
 stage_debs
-cd "/home/$user"
+cd "/home/$user" || exit 1
 readme_steps "$R/install.sh" "$R/install.out"
 dkms_installed "$kernel" "$version"
 if [[ $(stat -c '%F %a' /dev/lurva 2>&1) == "character special file 666" ]]; then
