@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Sourced by board/distro/image and board/distro/run: the small initramfs
+# Sourced by board/distro/image and board/distro/run-payload: the small initramfs
 # that mounts the Debian image from the virtio disk. board/boot boots it.
 
 distro_die() { echo "distro: $*" >&2; exit 2; }

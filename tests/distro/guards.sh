@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# board/distro/run's guards: an image whose build did not finish is never
+# board/distro/run-payload's guards: an image whose build did not finish is never
 # booted, and a board that does not report in time is stopped with its last
 # console lines shown.
 #
@@ -8,7 +8,7 @@ set -uo pipefail
 [[ $# -eq 2 ]] || { echo "usage: tests/distro/guards.sh BOARD WORK_DIR" >&2; exit 2; }
 work=$2
 distro=$(cd "$(dirname "$0")/../../board/distro" && pwd)
-run=$distro/run
+run=$distro/run-payload
 image=$("$distro/image" "$1")
 [[ -f $image/done ]] || { echo "guards: no image" >&2; exit 2; }
 fails=0
