@@ -21,3 +21,17 @@ free_port() {
 	echo "found no free TCP port for a gdb stub" >&2
 	return 1
 }
+
+# only_std_fds COMMAND...: runs COMMAND with only standard input, output and
+# error open. mmdebstrap hands apt a shell snippet naming its next free
+# descriptor, which dash cannot parse past 9: descriptors inherited from a
+# caller (locks, a test runner's) must not push it there.
+only_std_fds() {
+	(
+		for fd in "/proc/$BASHPID/fd/"*; do
+			fd=${fd##*/}
+			[[ $fd -le 2 ]] || eval "exec $fd>&-"
+		done
+		exec "$@"
+	)
+}
