@@ -46,7 +46,7 @@ remote_open() {
 	if ! ssh "${remote_ssh_opts[@]}" -o ControlMaster=yes -o ControlPath="$remote_local/ssh" \
 		-o ControlPersist=yes -f -N "$remote_dest" 2>"$remote_local/connect.err"; then
 		local why host=${remote_dest#*@}
-		why=$(grep -v '^Warning: Permanently added' "$remote_local/connect.err" | tail -n 1)
+		why=$(grep -v '^Warning: Permanently added' "$remote_local/connect.err" | tail -n 1) || true
 		case $why in
 		*'Connection refused'*)
 			remote_fail "$remote_shown refuses the connection: no SSH server listens on that port (is sshd running on the board, and is it the right port?)" ;;
@@ -58,7 +58,7 @@ remote_open() {
 			remote_fail "the board refuses ${remote_dest%%@*}'s login with the keys ssh offered: put your public key in ~/.ssh/authorized_keys there (ssh-copy-id), or name the key in ~/.ssh/config ($why)" ;;
 		*'Host key verification failed'* | *'REMOTE HOST IDENTIFICATION HAS CHANGED'*)
 			remote_fail "ssh does not know or no longer trusts $host's host key: log in once with ssh to check and accept it" ;;
-		*) remote_fail "ssh to $remote_shown failed: ${why:-no reason given}" ;;
+		*) remote_fail "ssh to $remote_shown failed: ${why:-ssh gave no reason; ssh -v $remote_dest tells more}" ;;
 		esac
 	fi
 	# What the board is, as KEY=VALUE lines read as data.
@@ -118,7 +118,7 @@ remote_check_arch() {
 # the newest GLIBC_ symbol version the programs reference.
 remote_check_libc() {
 	local need have
-	need=$(readelf -V "$@" | grep -o 'GLIBC_[0-9][0-9.]*' | sed 's/GLIBC_//' | sort -uV | tail -n 1)
+	need=$(readelf -V "$@" | grep -o 'GLIBC_[0-9][0-9.]*' | sed 's/GLIBC_//' | sort -uV | tail -n 1) || true
 	have=$(remote_fact libc)
 	[[ $have == 'glibc '* ]] || remote_fail "the board's C library is not glibc ('${have:-getconf GNU_LIBC_VERSION says nothing}'): the programs are built for Debian's"
 	have=${have#glibc }

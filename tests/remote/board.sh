@@ -14,6 +14,9 @@ ip link set lo up && ip addr add 10.0.2.15/24 dev "$dev" && ip link set "$dev" u
 install -d -m 700 -o tervane -g tervane /home/tervane/.ssh
 install -m 600 -o tervane -g tervane /mnt/payload/authorized_keys /home/tervane/.ssh/
 mkdir -p /run/sshd
+# The board runs its own target, not multi-user: this lifts the booting
+# system's ban on logins (/run/nologin) as a full boot does.
+systemctl start systemd-user-sessions.service || rm -f /run/nologin
 /usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
 echo "remote: sshd ready on $dev"
 for _ in $(seq 1500); do
