@@ -1,0 +1,30 @@
+#!/bin/bash
+# The board's side of the remote test, as root: the network card up at
+# QEMU's user-network address, sshd letting tervane in with this run's
+# key, then a wait for the host's word (a file it makes over ssh).
+modprobe virtio_net 2>/dev/null
+dev=''
+for _ in $(seq 50); do
+	for d in /sys/class/net/*; do [[ ${d##*/} == lo ]] || dev=${d##*/}; done
+	[[ -z $dev ]] || break
+	sleep 0.2
+done
+[[ -n $dev ]] || { echo "remote: the board has no network card"; exit 1; }
+ip link set lo up && ip addr add 10.0.2.15/24 dev "$dev" && ip link set "$dev" up || exit 1
+install -d -m 700 -o tervane -g tervane /home/tervane/.ssh
+install -m 600 -o tervane -g tervane /mnt/payload/authorized_keys /home/tervane/.ssh/
+# The board's name resolves, as Debian's installer leaves it (sudo asks).
+echo "127.0.1.1 $(hostname)" >>/etc/hosts
+mkdir -p /run/sshd
+# The board runs its own target, not multi-user: this lifts the booting
+# system's ban on logins (/run/nologin) as a full boot does.
+systemctl start systemd-user-sessions.service || rm -f /run/nologin
+/usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
+echo "remote: sshd ready on $dev"
+for _ in $(seq 1500); do
+	[[ -e /tmp/tervane-done ]] && exit 0
+	sleep 1
+done
+echo "remote: no word from the host within 25 minutes; sshd's log:"
+cat /root/run/sshd.log
+exit 1
