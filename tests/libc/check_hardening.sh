@@ -6,23 +6,21 @@
 # usage: check_hardening.sh PROBE ROOT   (ROOT: as for qemu-arm -L)
 set -uo pipefail
 probe=$1 root=$2
-fails=0
-fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
-undefined=$(readelf -sW --dyn-syms "$probe" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+undefined=$(elf_undefined "$probe")
 for sym in __stack_chk_fail __memcpy_chk; do
-	grep -qx "$sym" <<<"$undefined" && echo "ok   references $sym" || fail "no reference to $sym"
+	grep -qx "$sym" <<<"$undefined" && ok "references $sym" || fail "no reference to $sym"
 done
 
 out=$(qemu-arm -L "$root" "$probe" seven 2>&1)
-rc=$?
-[[ $rc -eq 0 && $out == "copied seven" ]] && echo "ok   a copy that fits runs" ||
-	fail "a copy that fits: status $rc, output '$out'"
+same "a copy that fits runs" "$? $out" "0 copied seven"
 
 out=$(qemu-arm -L "$root" "$probe" 'far more than eight bytes' 2>&1)
 rc=$?
 # qemu-arm dies of the guest's SIGABRT itself: 128 + 6.
 [[ $rc -eq 134 && $out == *'buffer overflow detected'* && $out != *copied* ]] &&
-	echo "ok   an overflowing copy is stopped" ||
+	ok "an overflowing copy is stopped" ||
 	fail "an overflowing copy: status $rc, output '$out'"
-exit $((fails > 0))
+test_done

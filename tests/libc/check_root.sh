@@ -7,23 +7,23 @@
 # usage: check_root.sh ROOT
 set -uo pipefail
 root=$(cd "$1" && pwd) || exit 1
-fails=0
-fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
 for f in lib/ld-linux-armhf.so.3 lib/libc.so.6; do
 	real=$(realpath -e "$root/$f" 2>/dev/null)
-	[[ -n $real && $real == "$root"/* && -f $real ]] && echo "ok   $f -> ${real#"$root"/}" ||
+	[[ -n $real && $real == "$root"/* && -f $real ]] && ok "$f -> ${real#"$root"/}" ||
 		fail "$f does not resolve to a file inside the root (${real:-dangling})"
 done
 
 outside=$(find "$root" -type l -lname '/*' | head -n 5)
-[[ -z $outside ]] && echo "ok   no absolute links" || fail "absolute links: $outside"
+same "no absolute links" "$outside" ""
 dangling=$(find -L "$root" -type l | head -n 5)
-[[ -z $dangling ]] && echo "ok   no dangling links" || fail "dangling links: $dangling"
+same "no dangling links" "$dangling" ""
 
 # libc.so.6 run as a program prints its own release.
 want=$(sed -n '2s/^libc6 \([^ ]*\).*/\1/p' "$root/.suite-libc" 2>/dev/null)
 got=$(qemu-arm -L "$root" "$root/lib/libc.so.6" 2>&1 | sed -n '1s/.*(Debian GLIBC \([^)]*\)).*/\1/p')
-[[ -n $want && $got == "$want" ]] && echo "ok   libc runs and is $got" ||
+[[ -n $want && $got == "$want" ]] && ok "libc runs and is $got" ||
 	fail "libc reports '${got}', the root records '${want}'"
-exit $((fails > 0))
+test_done

@@ -9,18 +9,14 @@
 #   file MODE OWNER PATH      an entry of the data archive (dirs end in /)
 set -uo pipefail
 deb=$1 table=$2 version=$3
-fails=0
-fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
 want_members=() want_files=()
 while read -r kind a b c; do
 	case $kind in
 	'' | '#'*) continue ;;
-	field)
-		want="$b${c:+ $c}"
-		got=$(dpkg-deb -f "$deb" "$a")
-		[[ $got == "$want" ]] && echo "ok   $a: $got" || fail "$a: '$got', want '$want'"
-		;;
+	field) same "$a: $b${c:+ $c}" "$(dpkg-deb -f "$deb" "$a")" "$b${c:+ $c}" ;;
 	control) want_members+=("$a $b ./$c") ;;
 	file) want_files+=("$a $b ./$c") ;;
 	*) fail "table line of unknown kind '$kind'" ;;
@@ -34,7 +30,7 @@ compare() { # what, wanted lines, actual lines
 	missing=$(LC_ALL=C comm -23 <(printf '%s\n' "$2" | LC_ALL=C sort) <(printf '%s\n' "$3"))
 	extra=$(LC_ALL=C comm -13 <(printf '%s\n' "$2" | LC_ALL=C sort) <(printf '%s\n' "$3"))
 	if [[ -z $missing && -z $extra ]]; then
-		echo "ok   $1: $(printf '%s\n' "$3" | wc -l) entries as listed"
+		ok "$1: $(printf '%s\n' "$3" | wc -l) entries as listed"
 	else
 		fail "$1 differ from the table"
 		[[ -z $missing ]] || { echo "  in the table, not in the package:"; sed 's/^/    /' <<<"$missing"; }
@@ -45,5 +41,4 @@ compare "control members" "$(printf '%s\n' "${want_members[@]}")" \
 	"$(dpkg-deb --ctrl-tarfile "$deb" | tar -tvf - | listing | grep -v ' \./$')"
 compare "files" "$(printf '%s\n' "${want_files[@]}")" \
 	"$(dpkg-deb -c "$deb" | listing)"
-
-exit $((fails > 0))
+test_done

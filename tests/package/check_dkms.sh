@@ -9,12 +9,8 @@
 #   files as the build stages them
 set -uo pipefail
 deb=$1 root=$2 modsrc=$3
-fails=0
-ok() { echo "ok   $*"; }
-fail() { echo "FAIL $*"; fails=$((fails + 1)); }
-expect() { # description, actual, wanted
-	[[ $2 == "$3" ]] && ok "$1" || fail "$1: '$2', want '$3'"
-}
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
 version=$(dpkg-deb -f "$deb" Version)
 src=$root/usr/src/lurva-$version
@@ -35,19 +31,19 @@ conf=$(
 		"${DEST_MODULE_LOCATION[0]}" "$AUTOINSTALL" "${MAKE[0]-}${CLEAN-}"
 ) || { echo "FAIL dkms.conf does not source"; exit 1; }
 mapfile -t c <<<"$conf"
-expect "PACKAGE_NAME" "${c[0]}" lurva
-expect "PACKAGE_VERSION is the package's" "${c[1]}" "$version"
+same "PACKAGE_NAME" "${c[0]}" lurva
+same "PACKAGE_VERSION is the package's" "${c[1]}" "$version"
 # Kbuild decides the module's name; dkms looks for that file after make.
 kbuild_name=$(sed -n 's/^obj-m[[:space:]]*[:+]\?=[[:space:]]*\([A-Za-z0-9_-]*\)\.o.*/\1/p' "$src/Kbuild")
-expect "BUILT_MODULE_NAME[0] is the module Kbuild builds" "${c[2]}" "$kbuild_name"
+same "BUILT_MODULE_NAME[0] is the module Kbuild builds" "${c[2]}" "$kbuild_name"
 case ${c[3]} in
 /updates/dkms | /extra) ok "DEST_MODULE_LOCATION[0] ${c[3]}" ;;
 *) fail "DEST_MODULE_LOCATION[0] '${c[3]}', want /updates/dkms or /extra" ;;
 esac
-expect "AUTOINSTALL" "${c[4]}" yes
+same "AUTOINSTALL" "${c[4]}" yes
 # dkms's default, make -C $kernel_source_dir M=<its copy>, reads Kbuild (as
 # above); CLEAN is deprecated and a MAKE line would only repeat that.
-expect "no MAKE[0] or CLEAN: dkms's own make through Kbuild" "${c[5]-}" ""
+same "no MAKE[0] or CLEAN: dkms's own make through Kbuild" "${c[5]-}" ""
 
 ctl=$(mktemp -d)
 trap 'rm -rf "$ctl"' EXIT
@@ -86,5 +82,4 @@ deconfigure in-favour x|$installed|$status_call;$remove_call
 remove||$status_call
 failed-upgrade 0.9|$installed|
 EOF2
-
-exit $((fails > 0))
+test_done

@@ -8,8 +8,8 @@
 # usage: check_libc6.sh DEB ROOT   (ROOT: the package unpacked by dpkg-deb -x)
 set -uo pipefail
 deb=$1 root=$2
-fails=0
-fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
 elves=()
 while IFS= read -r -d '' f; do
@@ -20,17 +20,15 @@ done < <(find "$root" -type f -print0)
 versions=()
 for f in "${elves[@]}"; do
 	name=${f#"$root"/}
-	needed=$(readelf -d "$f" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
-	[[ $needed =~ ^(libc\.so\.6\ |ld-linux-armhf\.so\.3\ )+$ ]] && echo "ok   $name needs libc6 only: $needed" ||
+	needed=$(elf_needed "$f" | tr '\n' ' ')
+	[[ $needed =~ ^(libc\.so\.6\ |ld-linux-armhf\.so\.3\ )+$ ]] && ok "$name needs libc6 only: $needed" ||
 		fail "$name needs '$needed'; Depends names only libc6"
-	mapfile -t v < <(readelf -V "$f" | sed -n 's/.*Name: GLIBC_\([0-9][0-9.]*\) .*/\1/p')
+	mapfile -t v < <(elf_glibc "$f")
 	versions+=("${v[@]}")
 done
 [[ ${#versions[@]} -gt 0 ]] || { echo "FAIL no GLIBC_ version references found"; exit 1; }
 highest=$(printf '%s\n' "${versions[@]}" | sort -uV | tail -n 1)
 
-want="libc6 (>= $highest)"
-got=$(dpkg-deb -f "$deb" Depends)
-[[ $got == "$want" ]] && echo "ok   Depends: $got (highest GLIBC_$highest)" ||
-	fail "Depends: '$got', but the binaries need GLIBC_$highest: want '$want' (packaging/CMakeLists.txt writes it)"
-exit $((fails > 0))
+# packaging/CMakeLists.txt writes it.
+same "Depends, for the highest GLIBC_$highest" "$(dpkg-deb -f "$deb" Depends)" "libc6 (>= $highest)"
+test_done
