@@ -65,7 +65,8 @@ touch "$work/dev/null"
 mount --bind /dev/null "$work/dev/null" || exit 1
 mount --rbind "$work/dev" /dev || exit 1
 
-fails=0
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 for row in "${cases[@]}"; do
 	IFS='|' read -r name kind arg want code <<<"$row"
 	rm -rf /dev/lurva
@@ -78,11 +79,7 @@ for row in "${cases[@]}"; do
 	rc=0
 	"${runner[@]}" "$client" </dev/null >"$work/out" 2>"$work/err" || rc=$?
 
-	if [[ $code -eq 0 ]]; then
-		printf 'Writing a value 99 to lurva\n%b' "$want" >"$work/want"
-	else
-		printf '%b' "$want" >"$work/want"
-	fi
+	{ [[ $code -ne 0 ]] || echo 'Writing a value 99 to lurva'; printf '%b' "$want"; } >"$work/want"
 	problems=()
 	cmp -s "$work/want" "$work/out" || problems+=("standard output differs")
 	[[ ! -s $work/err ]] || problems+=("standard error is not empty")
@@ -92,16 +89,10 @@ for row in "${cases[@]}"; do
 		cmp -s "$work/device" /dev/lurva || problems+=("the device does not hold one written byte 99 before the reply")
 	fi
 
-	if [[ ${#problems[@]} -eq 0 ]]; then
-		echo "ok   $name"
-		continue
-	fi
-	fails=$((fails + 1))
-	echo "FAIL $name: $(IFS=';'; echo "${problems[*]}")"
+	[[ ${#problems[@]} -eq 0 ]] && { ok "$name"; continue; }
+	fail "$name: $(IFS=';'; echo "${problems[*]}")"
 	echo "  expected stdout:"; od -c "$work/want" | sed 's/^/    /'
 	echo "  actual stdout:"; od -c "$work/out" | sed 's/^/    /'
 	[[ ! -s $work/err ]] || { echo "  stderr:"; sed 's/^/    /' "$work/err"; }
 done
-
-echo "$(( ${#cases[@]} - fails )) passed, $fails failed"
-exit $((fails > 0))
+test_done

@@ -9,11 +9,8 @@ unset TERVANE_DEBIAN_ARCHIVE
 . "$(dirname "$0")/../../tools/private-apt.sh"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-fails=0
-check() {
-	if [[ $2 == "$3" ]]; then echo "ok   $1"; else
-		echo "FAIL $1"; diff <(echo "$3") <(echo "$2") || true; fails=$((fails + 1)); fi
-}
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 
 cat >"$tmp/deb822.sources" <<'E'
 Types: deb
@@ -34,16 +31,16 @@ printf 'deb http://archive.example/debian bookworm main\n' >"$tmp/nosec.list"
 while read -r name src suite want; do
 	TERVANE_APT_SOURCES=$tmp/$src private_apt_suite "$tmp/$name" "$suite" armhf
 	got=$(sed -n 's/^URIs: //p; s/^Suites: //p' "$tmp/$name/sources/debian.sources" | paste -sd'|')
-	check "$name: sources for $suite" "$got" "${want//_/ }"
+	same "$name: sources for $suite" "$got" "${want//_/ }"
 done <<'E'
 deb822-trixie  deb822.sources trixie   http://archive.example/debian|trixie_trixie-updates|http://archive.example/debian-security|trixie-security
 deb822-sid     deb822.sources sid      http://archive.example/debian|sid
 one-line       one.list       bullseye http://archive.example/debian|bullseye_bullseye-updates|http://archive.example/debian-security|bullseye-security
 no-security    nosec.list     trixie   http://archive.example/debian|trixie_trixie-updates
 E
-check "the archive address is kept for build roots" "$(cat "$tmp/one-line/archive")" http://archive.example/debian
+same "the archive address is kept for build roots" "$(cat "$tmp/one-line/archive")" http://archive.example/debian
 TERVANE_DEBIAN_ARCHIVE=http://mirror.example/debian TERVANE_APT_SOURCES=$tmp/one.list private_apt_suite "$tmp/set" trixie
-check "TERVANE_DEBIAN_ARCHIVE names the archive" "$(sed -n 's/^URIs: //p' "$tmp/set/sources/debian.sources" | paste -sd' ')" \
+same "TERVANE_DEBIAN_ARCHIVE names the archive" "$(sed -n 's/^URIs: //p' "$tmp/set/sources/debian.sources" | paste -sd' ')" \
 	"http://mirror.example/debian http://archive.example/debian-security"
 
 # private_apt_update with apt-get stood in for, failing with apt's log while
@@ -56,11 +53,11 @@ while IFS='|' read -r name want log; do
 	printf '%b\n' "$log" >"$tmp/log"
 	rc=0
 	private_apt_update "$tmp/u" 2>"$tmp/err" || rc=$?
-	check "update: $name" "$rc $(grep -c "^Suites: .*-security" "$tmp/u/sources/debian.sources") $(wc -l <"$tmp/err")" "$want"
+	same "update: $name" "$rc $(grep -c "^Suites: .*-security" "$tmp/u/sources/debian.sources") $(wc -l <"$tmp/err")" "$want"
 done <<'E'
 armhf security index missing|0 0 1|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
 security index out of step|0 0 1|E: Failed to fetch http://a/debian-security/dists/bullseye-security/main/binary-amd64/Packages.xz  File has unexpected size (1 != 2). Mirror sync in progress? [IP: 10.0.0.1 80]\n   Hashes of expected file:\nE: Some index files failed to download. They have been ignored, or old ones used instead.
 main index missing|1 1 2|E: Failed to fetch http://a/debian/dists/bullseye/main/binary-armhf/Packages  404  Not Found\nE: Some index files failed to download. They have been ignored, or old ones used instead.
 no error line at all|1 1 1|Segmentation fault
 E
-exit $((fails > 0))
+test_done
