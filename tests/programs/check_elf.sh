@@ -1,37 +1,52 @@
 #!/usr/bin/env bash
-# Checks that a cross-built program is what an armhf board can run: a 32-bit
-# ARM hard-float EABI5 executable for Debian's loader, needing libc only and
-# no symbol version newer than GLIBC_2.4 (so any armhf glibc runs it), and
+# Checks that cross-built programs are what an armhf board can run: 32-bit
+# ARM hard-float EABI5 executables for Debian's loader, needing libc only and
+# no symbol version newer than GLIBC_2.4 (so any armhf glibc runs them), and
 # hardened (PIE, full RELRO, NX, fortified calls).
+#
+# usage: check_elf.sh [--deb DEB] PROGRAM...
+#   --deb: the programs are DEB's, whose Depends must be "libc6 (>= V)", V the
+#   highest GLIBC_ version they reference (dpkg-shlibdeps refuses foreign
+#   binaries, so packaging/CMakeLists.txt writes it).
 set -u
-prog=$1
 # shellcheck source=../lib.sh
 . "$(dirname "$0")/../lib.sh"
-check() { grep -Eq -- "$3" <<<"$2" && ok "$1" || fail "$1"; } # name, text, regex
+deb=
+[[ ${1:-} == --deb ]] && { deb=$2; shift 2; }
+[[ $# -gt 0 ]] || { echo "usage: check_elf.sh [--deb DEB] PROGRAM..." >&2; exit 2; }
+check() { grep -Eq -- "$3" <<<"$2" && ok "$p: $1" || fail "$p: $1"; } # name, text, regex
 
-header=$(readelf -h "$prog")
-attrs=$(readelf -A "$prog")
-security=$(checksec --file="$prog" --output=csv)
-needed=$(elf_needed "$prog" | tr '\n' ' ')
-versions=$(elf_glibc "$prog")
-undefined=$(elf_undefined "$prog")
-# printf and its kin always become __*_chk under _FORTIFY_SOURCE at -O2;
-# a plain one means the fortified headers were not in effect.
-plain_printf=$(grep -Ex '(f|s|sn|v|vf|vs|vsn)?printf' <<<"$undefined" | tr '\n' ' ')
+all=
+for prog; do
+	p=${prog##*/}
+	header=$(readelf -h "$prog")
+	attrs=$(readelf -A "$prog")
+	security=$(checksec --file="$prog" --output=csv)
+	versions=$(elf_glibc "$prog")
+	all+=$versions$'\n'
+	undefined=$(elf_undefined "$prog")
+	# printf and its kin always become __*_chk under _FORTIFY_SOURCE at -O2;
+	# a plain one means the fortified headers were not in effect.
+	plain_printf=$(grep -Ex '(f|s|sn|v|vf|vs|vsn)?printf' <<<"$undefined" | tr '\n' ' ')
 
-check "ELF32" "$header" 'Class:[[:space:]]+ELF32'
-check "ARM machine" "$header" 'Machine:[[:space:]]+ARM$'
-check "EABI5 hard-float" "$header" 'Flags:.*Version5 EABI, hard-float ABI'
-check "VFP register arguments" "$attrs" 'Tag_ABI_VFP_args: VFP registers'
-check "VFPv3-D16" "$attrs" 'Tag_FP_arch: VFPv3-D16'
-check "armhf interpreter" "$(readelf -l "$prog")" 'interpreter: /lib/ld-linux-armhf\.so\.3\]'
-same "NEEDED is libc.so.6 alone" "$needed" 'libc.so.6 '
-same "glibc symbol versions no newer than 2.4 (got: ${versions//$'\n'/ })" \
-	"$(printf '%s\n' "${versions:-none}" 2.4 | sort -V | tail -n 1)" 2.4
-check "BIND_NOW" "$(readelf -d "$prog")" '\(FLAGS\).*BIND_NOW'
-check "fortified calls (__*_chk)" "$undefined" '^__[a-z]+_chk$'
-same "no unfortified printf" "${plain_printf:-none}" none
-check "PIE" "$security" 'PIE enabled'
-check "full RELRO" "$security" '^Full RELRO'
-check "NX" "$security" 'NX enabled'
+	check "ELF32" "$header" 'Class:[[:space:]]+ELF32'
+	check "ARM machine" "$header" 'Machine:[[:space:]]+ARM$'
+	check "EABI5 hard-float" "$header" 'Flags:.*Version5 EABI, hard-float ABI'
+	check "VFP register arguments" "$attrs" 'Tag_ABI_VFP_args: VFP registers'
+	check "VFPv3-D16" "$attrs" 'Tag_FP_arch: VFPv3-D16'
+	check "armhf interpreter" "$(readelf -l "$prog")" 'interpreter: /lib/ld-linux-armhf\.so\.3\]'
+	same "$p: NEEDED is libc.so.6 alone" "$(elf_needed "$prog" | tr '\n' ' ')" 'libc.so.6 '
+	same "$p: glibc symbol versions no newer than 2.4 (got: ${versions//$'\n'/ })" \
+		"$(printf '%s\n' "${versions:-none}" 2.4 | sort -V | tail -n 1)" 2.4
+	check "BIND_NOW" "$(readelf -d "$prog")" '\(FLAGS\).*BIND_NOW'
+	check "fortified calls (__*_chk)" "$undefined" '^__[a-z]+_chk$'
+	same "$p: no unfortified printf" "${plain_printf:-none}" none
+	check "PIE" "$security" 'PIE enabled'
+	check "full RELRO" "$security" '^Full RELRO'
+	check "NX" "$security" 'NX enabled'
+done
+if [[ -n $deb ]]; then
+	highest=$(sort -V <<<"$all" | tail -n 1)
+	same "Depends, for the highest GLIBC_$highest" "$(dpkg-deb -f "$deb" Depends)" "libc6 (>= $highest)"
+fi
 test_done
