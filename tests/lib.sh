@@ -37,6 +37,18 @@ expect() {
 	verdict "$name" "$why" "$out"
 }
 
+# wait_for FILE REGEX PID: waits, up to ten minutes and while process PID
+# lives, for a line of FILE matching REGEX; fails when none came.
+wait_for() {
+	local i
+	for ((i = 0; i < 1200; i++)); do
+		grep -Eq -- "$2" "$1" 2>/dev/null && return 0
+		kill -0 "$3" 2>/dev/null || break
+		sleep 0.5
+	done
+	grep -Eq -- "$2" "$1" 2>/dev/null
+}
+
 # ELF facts through readelf, one a line: the libraries a file names, the
 # symbols it takes from them, the glibc versions it asks for (X.Y).
 elf_needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
