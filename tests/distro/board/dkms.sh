@@ -17,10 +17,11 @@ audit() {
 	a=$(dpkg --audit 2>&1)
 	if [[ -z $a ]]; then ok "dpkg --audit empty after $1"; else fail "dpkg --audit after $1:"; echo "$a"; fi
 }
-# kernel: dkms has nothing of lurva for KERNEL, built or installed.
+# kernel: dkms has nothing of lurva for KERNEL, built or installed (its
+# sources may stay "added": they are no kernel's).
 no_lurva() {
 	local st
-	st=$(dkms_status -m lurva -k "$1")
+	st=$(dkms_status -m lurva -k "$1" | grep -F ", $1,")
 	if [[ -z $st && ! -e /var/lib/dkms/lurva/$version/$1 ]] && ! lurva_ko "$1" >/dev/null; then
 		ok "no lurva for $1"
 	else
