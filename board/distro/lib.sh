@@ -10,9 +10,11 @@ distro_fail() { echo "distro: FAILED: $*" >&2; exit 1; }
 # are modules in the armmp kernels, so the kernel alone cannot mount the disk.
 # The modules come from the kernel package itself, so any flavour works.
 distro_initramfs() {
-	local mroot=$1 abi=$2 busybox=$3 out=$4 tmp m dep
-	local mdir=$mroot/lib/modules/$abi/kernel
-	[[ -d $mdir ]] || distro_die "no modules for $abi under $mroot"
+	local mroot=$1 abi=$2 busybox=$3 out=$4 tmp m dep mdir
+	for mdir in "$mroot/lib/modules/$abi" "$mroot/usr/lib/modules/$abi" ''; do
+		[[ -z $mdir || -d $mdir/kernel ]] && break
+	done
+	[[ -n $mdir ]] || distro_die "no modules for $abi under $mroot"
 	tmp=$(mktemp -d)
 	mkdir -p "$tmp"/{bin,dev,proc,sys,newroot,mods}
 	cp "$busybox" "$tmp/bin/busybox"
@@ -20,15 +22,23 @@ distro_initramfs() {
 	# Dependencies first, each once; crc32c_generic is what ext4 asks the
 	# crypto layer for at mount time, which no depends line names.
 	local want=(virtio_mmio virtio_pci virtio_blk crc32c_generic ext4) seen=" "
+	# Which of them are built in differs by architecture (virtio_pci is on
+	# arm64); Debian 13 compresses the rest, which busybox's insmod cannot
+	# read, so they go in unpacked.
 	_distro_add_mod() {
 		local name=$1 f
 		[[ $seen == *" $name "* ]] && return 0
 		seen+="$name "
-		f=$(find "$mdir" -name "$name.ko*" -print -quit)
+		grep -qE "/${name//_/[_-]}\.ko\$" "$mdir/modules.builtin" 2>/dev/null && return 0
+		f=$(find "$mdir/kernel" -name "$name.ko*" -print -quit)
 		[[ -n $f ]] || distro_die "module $name not found under $mdir"
 		for dep in $(modinfo -F depends "$f" | tr ',' ' '); do _distro_add_mod "$dep"; done
-		cp "$f" "$tmp/mods/"
-		echo "${f##*/}" >>"$tmp/mods/order"
+		case $f in
+		*.xz) xz -dc "$f" >"$tmp/mods/$name.ko" ;;
+		*.zst) zstd -qdc "$f" >"$tmp/mods/$name.ko" ;;
+		*) cp "$f" "$tmp/mods/$name.ko" ;;
+		esac
+		echo "$name.ko" >>"$tmp/mods/order"
 	}
 	for m in "${want[@]}"; do _distro_add_mod "$m"; done
 	cat >"$tmp/init" <<'EOF'

@@ -82,10 +82,18 @@ stage_debs() {
 dkms_status() {
 	dkms status "$@" 2>/tmp/dkms.err || { echo "dkms status failed:"; cat /tmp/dkms.err; }
 }
+# kernel: the module dkms installed for KERNEL; Debian 13's dkms compresses
+# it as the kernel's own modules are (lurva.ko.xz).
+lurva_ko() {
+	local f
+	f=$(compgen -G "/lib/modules/$1/updates/dkms/lurva.ko*") || return 1
+	echo "${f%%$'\n'*}"
+}
 # kernel, version: dkms reports lurva VERSION installed for KERNEL, and the
 # module there is the one it built for that kernel.
 dkms_installed() {
-	local k=$1 v=$2 ko=/lib/modules/$1/updates/dkms/lurva.ko st
+	local k=$1 v=$2 ko st
+	ko=$(lurva_ko "$k") || ko="no lurva.ko* in /lib/modules/$k/updates/dkms"
 	st=$(dkms_status -m lurva -v "$v" -k "$k")
 	if [[ $st == "lurva/$v, $k, "*": installed" ]]; then
 		ok "dkms status: $st"

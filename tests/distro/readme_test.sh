@@ -19,6 +19,8 @@ check "the install block names tervane-examples_${version}_armhf.deb" \
 check "the install block ends with device_client" \
 	test "$(grep -v '^[[:space:]]*$' "$work/install.sh" | tail -n 1)" = device_client
 check "the output shown is device_client's exact output" cmp -s "$work/install.out" "$expected/device_client.out"
+check "the multiarch block adds armhf, then reads the lists" \
+	test "$(grep -v '^[[:space:]]*$' "$work/multiarch.sh")" = $'sudo dpkg --add-architecture armhf\nsudo apt-get update'
 check "the remove block purges both packages" grep -qE 'apt-get purge .*lurva-dkms' "$work/remove.sh"
 # A README without the blocks is refused, not run as nothing.
 printf '# T\n\n## Install on a board\n\nNo steps.\n' >"$work/empty.md"

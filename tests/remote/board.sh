@@ -13,12 +13,7 @@ done
 ip link set lo up && ip addr add 10.0.2.15/24 dev "$dev" && ip link set "$dev" up || exit 1
 install -d -m 700 -o tervane -g tervane /home/tervane/.ssh
 install -m 600 -o tervane -g tervane /mnt/payload/authorized_keys /home/tervane/.ssh/
-# The board's name resolves, as Debian's installer leaves it (sudo asks).
-echo "127.0.1.1 $(hostname)" >>/etc/hosts
 mkdir -p /run/sshd
-# The board runs its own target, not multi-user: this lifts the booting
-# system's ban on logins (/run/nologin) as a full boot does.
-systemctl start systemd-user-sessions.service || rm -f /run/nologin
 /usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
 echo "remote: sshd ready on $dev"
 for _ in $(seq 1500); do

@@ -7,6 +7,13 @@
 R=$P/readme
 stage_debs
 cd "/home/$user" || exit 1
+if [[ $(dpkg --print-architecture) != armhf ]]; then
+	# The README's multiarch steps first. The board is offline: a local
+	# archive of the armhf C library stands in for Debian's.
+	rm -f /etc/apt/sources.list /etc/apt/sources.list.d/*
+	printf 'Types: deb\nURIs: file:%s/multiarch\nSuites: ./\nTrusted: yes\n' "$P" >/etc/apt/sources.list.d/local.sources
+	readme_steps "$R/multiarch.sh"
+fi
 readme_steps "$R/install.sh" "$R/install.out"
 dkms_installed "$kernel" "$version"
 if [[ $(stat -c '%F %a' /dev/lurva 2>&1) == "character special file 666" ]]; then
@@ -27,7 +34,7 @@ step "modprobe -r lurva" modprobe -r lurva
 
 # Upgrade: the old version's prerm takes its module out of every kernel,
 # the new postinst builds the new one.
-old_ko=$(stat -c %Y "/lib/modules/$kernel/updates/dkms/lurva.ko" 2>/dev/null)
+old_ko=$(stat -c %Y "$(lurva_ko "$kernel")" 2>/dev/null)
 step "apt-get install version $new_version over it" \
 	apt-get install -y "./lurva-dkms_${new_version}_all.deb" "./tervane-examples_${new_version}_armhf.deb"
 dkms_installed "$kernel" "$new_version"
@@ -37,7 +44,7 @@ if [[ -z $st && ! -e /var/lib/dkms/lurva/$version && ! -e /usr/src/lurva-$versio
 else
 	fail "lurva $version still there: '$st' $(ls -d /var/lib/dkms/lurva/"$version" /usr/src/lurva-"$version" 2>&1)"
 fi
-if [[ $(stat -c %Y "/lib/modules/$kernel/updates/dkms/lurva.ko" 2>/dev/null) != "$old_ko" ]]; then
+if [[ $(stat -c %Y "$(lurva_ko "$kernel")" 2>/dev/null) != "$old_ko" ]]; then
 	ok "lurva.ko rebuilt"
 else
 	fail "lurva.ko is the old build"
