@@ -40,3 +40,30 @@ function(tervane_program_runs out prefix suffix label dir runner)
   set_tests_properties(${names} PROPERTIES LABELS ${label})
   set(${out} ${names} PARENT_SCOPE)
 endfunction()
+
+# Every test's TIMEOUT allows about four times its time on a quiet 2-core
+# machine. TERVANE_TIMEOUT_FACTOR (a whole number, read from the
+# environment at each configure; 1 by default) multiplies them all for a
+# slower or busier one; board/boot multiplies every boot's own limit by it.
+set(TERVANE_TIMEOUT_FACTOR "$ENV{TERVANE_TIMEOUT_FACTOR}")
+if(TERVANE_TIMEOUT_FACTOR STREQUAL "")
+  set(TERVANE_TIMEOUT_FACTOR 1)
+elseif(NOT TERVANE_TIMEOUT_FACTOR MATCHES "^[1-9][0-9]?$")
+  message(FATAL_ERROR "TERVANE_TIMEOUT_FACTOR wants a whole number from 1 to 99, not '${TERVANE_TIMEOUT_FACTOR}'")
+endif()
+
+# Called first in each tests/ folder: when the folder is done, the
+# TIMEOUT of each of its tests is multiplied by the factor.
+macro(tervane_test_folder)
+  cmake_language(DEFER CALL tervane_scale_timeouts)
+endmacro()
+function(tervane_scale_timeouts)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(t IN LISTS tests)
+    get_test_property(${t} TIMEOUT s)
+    if(s)
+      math(EXPR s "${s} * ${TERVANE_TIMEOUT_FACTOR}")
+      set_tests_properties(${t} PROPERTIES TIMEOUT ${s})
+    endif()
+  endforeach()
+endfunction()

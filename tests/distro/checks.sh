@@ -7,8 +7,8 @@ P=/mnt/payload
 E=$P/expected
 kernel=$(uname -r)
 user=tervane
-# The case's facts, written by distro-test: version, and per case
-# new_version or second.
+# The case's facts, written by distro-test: version, and per part
+# new_version, or first and second.
 # shellcheck disable=SC1091 # made for each run
 . "$P/vars"
 : "${version:?}"
@@ -32,11 +32,15 @@ make_logs() {
 		echo "---- end of make.log"
 	done
 }
+# What the board is doing now: a board that hangs shows it in its last
+# console lines.
+say() { echo "---- $*"; }
 # name, command...: runs a command, showing its output only on failure,
 # and how long it took (dkms builds take a while under emulation).
 step() {
 	local name=$1 t=$SECONDS rc=0
 	shift
+	say "$name"
 	"$@" >/tmp/step.out 2>&1 || rc=$?
 	if [[ $rc -eq 0 ]]; then
 		ok "$name ($((SECONDS - t)) s)"
@@ -125,4 +129,29 @@ use_module() {
 	else
 		ok "kernel log holds no report of trouble"
 	fi
+}
+# dpkg has nothing half-done after WHAT.
+audit() {
+	local a
+	a=$(dpkg --audit 2>&1)
+	if [[ -z $a ]]; then ok "dpkg --audit empty after $1"; else fail "dpkg --audit after $1:"; echo "$a"; fi
+}
+# kernel: dkms has nothing of lurva for KERNEL, built or installed (its
+# sources may stay "added": they are no kernel's).
+no_lurva() {
+	local st
+	st=$(dkms_status -m lurva -k "$1" | grep -F ", $1,")
+	if [[ -z $st && ! -e /var/lib/dkms/lurva/$version/$1 ]] && ! lurva_ko "$1" >/dev/null; then
+		ok "no lurva for $1"
+	else
+		fail "lurva for $1: '$st' $(lurva_ko "$1") $(ls -d "/var/lib/dkms/lurva/$version/$1" 2>&1)"
+	fi
+}
+# lurva installed for each kernel that has headers, and for no other.
+every_kernel() {
+	local d
+	for d in /lib/modules/*/; do
+		d=${d%/} d=${d##*/}
+		if [[ -f /lib/modules/$d/build/Makefile ]]; then dkms_installed "$d" "$version"; else no_lurva "$d"; fi
+	done
 }
