@@ -50,7 +50,7 @@ step() {
 		make_logs
 	fi
 }
-# file [expected output]: the README's lines, each run word for word by the
+# file [expected output]: the page's lines (docs/debian.md), each run word for word by the
 # ordinary user in its home, where the packages are, answering yes where
 # apt asks as a user would. The last line's output must be the expected.
 readme_steps() {
@@ -78,7 +78,7 @@ expect_run() {
 		cat /tmp/out /tmp/err
 	fi
 }
-# The debs from the payload, copied to the user's home as the README says.
+# The debs from the payload, copied to the user's home as docs/debian.md says.
 stage_debs() {
 	install -m 644 -o "$user" -g "$user" "$P"/debs/*.deb "/home/$user/"
 }

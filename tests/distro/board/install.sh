@@ -1,12 +1,12 @@
 # shellcheck shell=bash disable=SC2154 # a part: checks.sh (its names) and install.sh come first
-# Every system: the README's steps to install, word for word, as the user
+# Every system: docs/debian.md's steps to install, word for word, as the user
 # would; dkms builds lurva for the running kernel; the exact exchange, the
 # programs and their man pages.
 R=$P/readme
 stage_debs
 cd "/home/$user" || exit 1
 if [[ $(dpkg --print-architecture) != armhf ]]; then
-	# The README's multiarch steps first. The board is offline: a local
+	# The page's multiarch steps first. The board is offline: a local
 	# archive of the armhf C library stands in for Debian's.
 	rm -f /etc/apt/sources.list /etc/apt/sources.list.d/*
 	printf 'Types: deb\nURIs: file:%s/multiarch\nSuites: ./\nTrusted: yes\n' "$P" >/etc/apt/sources.list.d/local.sources

@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2154 # a part: checks.sh (its names) and install.sh come first
 # After install.sh, the rest of a package's life: an upgrade to the next
 # version (the old version's prerm takes its module out of every kernel,
-# the new postinst builds the new one), then the README's step to remove.
+# the new postinst builds the new one), then docs/debian.md's step to remove.
 : "${new_version:?}"
 old_ko=$(stat -c %Y "$(lurva_ko "$kernel")" 2>/dev/null)
 step "apt-get install version $new_version over it" \
