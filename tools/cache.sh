@@ -88,12 +88,17 @@ cache_entry() {
 }
 
 # cache_hold ENTRY: holds ENTRY shared until the caller exits, so that
-# trim leaves it alone; fails when it is not (or no longer) there.
+# trim leaves it alone; fails when it is not (or no longer) there. A
+# folder outside the cache (a test's stand-in) is only looked at.
 cache_hold() {
-	local fd
-	exec {fd}>"$1.lock"
-	flock -s "$fd"
-	[[ -d $1 ]] && cache_used "$1"
+	local fd e
+	e=$(readlink -f "$1") || return 1
+	if [[ $e == "$(cache_root)"/*/* ]]; then
+		exec {fd}>"$e.lock"
+		flock -s "$fd"
+		cache_used "$e"
+	fi
+	[[ -d $e ]]
 }
 
 # cache_used ENTRY: marks ENTRY as used now, for tools/cache trim.
