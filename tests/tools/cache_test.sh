@@ -49,11 +49,12 @@ old() { touch -d '10 days ago' "$@"; }
 mkdir -p "$c/debs" "$c/boot-images/k-old" "$c/boot-images/k-held" "$c/boards/b-new" "$c/boards/b-gone.tmp"
 touch "$c/debs/old.deb" "$c/debs/new.deb" "$c/boards/b-new.used" "$c/boot-images/k-old.used" "$c/boot-images/k-held.used"
 old "$c/debs/old.deb" "$c/boot-images/k-old.used" "$c/boot-images/k-held.used" "$c/boards/b-new"
-flock -s "$c/boot-images/k-held.lock" sleep 30 &
+(exec 9>"$c/boot-images/k-held.lock" && flock -s 9 && exec sleep 30) >/dev/null 2>&1 &
 held=$!
 sleep 0.3
 "$src/tools/cache" trim 5 >/dev/null
 kill "$held"
+wait "$held"
 left=$(cd "$c" && find debs boot-images boards stand-in -mindepth 1 -maxdepth 1 ! -name '*.lock' ! -name '*.used' | LC_ALL=C sort | xargs)
 same "trim: the old download, image and unfinished entry go" "$left" \
 	"boards/b-new boot-images/k-held debs/new.deb stand-in/one stand-in/one-2"
