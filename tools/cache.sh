@@ -44,6 +44,8 @@ cache_key() {
 # in a subshell, with -e, and fills the folder TMP; the entry's own path
 # (ENTRY) is where its files will be, for paths written inside. Fails
 # with MAKER's status; its TMP is kept for its logs (trim removes it).
+# Called as a condition (if, ||), bash runs MAKER without -e: such a MAKER
+# checks each step itself.
 cache_entry() {
 	local refresh=0 entry tmp fd rc e=${-//[^e]/}
 	[[ $1 != --refresh ]] || { refresh=1; shift; }
