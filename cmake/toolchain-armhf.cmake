@@ -17,23 +17,20 @@ set(arch_flags "-march=armv7-a -mfpu=vfpv3-d16 -mfloat-abi=hard")
 get_filename_component(source_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 set(TERVANE_SYSROOT_SUITE bullseye CACHE STRING
   "Debian suite whose C library the armhf programs are linked against")
-# Where the C libraries are unpacked: the cache's libc folder, asked anew at
-# every configure so that TERVANE_CACHE is honoured.
-execute_process(COMMAND ${source_root}/tools/cache path libc
-  OUTPUT_VARIABLE TERVANE_LIBC_ROOTS OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-# The sysroot holds that suite's libc6-dev and linux-libc-dev (tools/sysroot).
-set(TERVANE_SYSROOT ${TERVANE_LIBC_ROOTS}/${TERVANE_SYSROOT_SUITE}-dev)
 # try_compile projects read this file again; they must see the same sysroot
 # and never fetch.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TERVANE_SYSROOT TERVANE_SYSROOT_SUITE TERVANE_LIBC_ROOTS)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TERVANE_SYSROOT TERVANE_SYSROOT_SUITE)
 get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
 if(NOT in_try_compile)
-  # Quick when the sysroot is already there for the versions it records.
+  # The sysroot holds that suite's libc6-dev and linux-libc-dev, in the
+  # shared cache (tools/sysroot); quick when it is there already. Asked
+  # anew at every configure, so that TERVANE_CACHE is honoured.
   execute_process(
-    COMMAND ${source_root}/tools/sysroot --suite ${TERVANE_SYSROOT_SUITE} ${TERVANE_SYSROOT}
+    COMMAND ${source_root}/tools/sysroot --suite ${TERVANE_SYSROOT_SUITE}
+    OUTPUT_VARIABLE TERVANE_SYSROOT OUTPUT_STRIP_TRAILING_WHITESPACE
     RESULT_VARIABLE sysroot_rc)
   if(NOT sysroot_rc EQUAL 0)
-    message(FATAL_ERROR "No ${TERVANE_SYSROOT_SUITE} armhf sysroot in ${TERVANE_SYSROOT} (tools/sysroot failed, see above)")
+    message(FATAL_ERROR "No ${TERVANE_SYSROOT_SUITE} armhf sysroot (tools/sysroot failed, see above)")
   endif()
 endif()
 set(CMAKE_SYSROOT ${TERVANE_SYSROOT})

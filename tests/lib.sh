@@ -1,11 +1,15 @@
 # shellcheck shell=bash
 # Sourced by the host's test scripts. Each check prints "ok   NAME" or
 # "FAIL NAME..." with what was seen instead; test_done prints the tally and
-# exits 1 when any check failed.
+# exits 1 when any check failed. The board's scripts print the same
+# (tests/board/checks.sh).
 passed=0 failed=0
 ok() { echo "ok   $*"; passed=$((passed + 1)); }
 fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 test_done() { echo "$passed passed, $failed failed"; exit $((failed > 0)); }
+
+# check NAME COMMAND...: COMMAND succeeds.
+check() { if "${@:2}"; then ok "$1"; else fail "$1"; fi; }
 
 # same NAME ACTUAL WANTED: the two texts are equal.
 same() { [[ $2 == "$3" ]] && ok "$1" || fail "$1: '$2', want '$3'"; }
@@ -28,6 +32,7 @@ expect() {
 	out=${out//$'\r'/}
 	[[ $rc == "$want" || $want == fail && $rc -ne 0 && $rc -ne 124 ]] || why=" exit status $rc"
 	for re in ${res[@]+"${res[@]}"}; do
+		[[ -n ${re#!} ]] || continue
 		if [[ $re == '!'* ]]; then
 			! grep -Eq -- "${re#!}" <<<"$out" || why+=" a line matching '${re#!}'"
 		else

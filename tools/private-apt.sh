@@ -131,6 +131,8 @@ private_apt_download() {
 		[[ -n $size && -n $sum ]] || { echo "$suite no longer serves ${p%%=*} version ${p#*=}" >&2; return 1; }
 		f=$(compgen -G "$dest/$(private_apt_deb_name "$p")" | head -n 1) || true
 		if [[ -n $f ]] && sha256sum "$f" | grep -q "^$sum "; then
+			# A download's time is its last use: tools/cache trim keeps it.
+			touch "$f" 2>/dev/null || true
 			continue
 		fi
 		todo+=("$p")

@@ -23,7 +23,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <stdarg.h>
 #include <stdatomic.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -34,10 +33,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#define DEV "/dev/lurva"
-#define GREETING_PARAM "/sys/module/lurva/parameters/greeting"
-#define GREETING_KEPT 123
-#define REPLY_MAX 256
+#include "../board/probes/probe.h"
+
 #define REPLIES 257		/* "Hello from lurva" and one per byte */
 #define SHARED_FILES 4
 #define OWN_FILES 3
@@ -82,19 +79,20 @@ static size_t reply_len[REPLIES];
 static struct timespec deadline;
 static size_t page;
 
-static void fail(const struct worker *w, const char *fmt, ...)
+/* A mismatch, shown for the first FAILS_SHOWN of all processes. */
+static void __attribute__((format(printf, 2, 3)))
+fail(const struct worker *w, const char *fmt, ...)
 {
 	unsigned long n = atomic_fetch_add(&area->fails, 1);
+	char name[48];
 	va_list ap;
 
 	if (n >= FAILS_SHOWN)
 		return;
-	printf("FAIL worker %d (pid %d): ", w->id, (int)getpid());
+	snprintf(name, sizeof(name), "worker %d (pid %d)", w->id, (int)getpid());
 	va_start(ap, fmt);
-	vprintf(fmt, ap);
+	vreport(0, name, fmt, ap);
 	va_end(ap);
-	putchar('\n');
-	fflush(stdout);
 }
 
 static uint64_t next(struct worker *w)
@@ -120,14 +118,9 @@ static int reply_of(const struct model *m)
 static void load_replies(void)
 {
 	char greeting[REPLY_MAX] = "Hello, you sent";
-	FILE *f = fopen(GREETING_PARAM, "r");
 
-	if (f) {
-		if (fgets(greeting, sizeof(greeting), f))
-			greeting[strcspn(greeting, "\n")] = '\0';
-		fclose(f);
-	}
-	snprintf(replies[0], REPLY_MAX, "Hello from lurva");
+	load_greeting(greeting, sizeof(greeting));
+	snprintf(replies[0], REPLY_MAX, HELLO);
 	for (int b = 0; b < 256; b++)
 		snprintf(replies[1 + b], REPLY_MAX, "%.*s %d", GREETING_KEPT,
 			 greeting, b);

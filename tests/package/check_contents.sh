@@ -9,6 +9,8 @@
 #   control MODE OWNER NAME   a member of the control archive
 #   file MODE OWNER PATH      an entry of the data archive (dirs end in /)
 set -euo pipefail
+# shellcheck source=../lib.sh
+. "$(dirname "$0")/../lib.sh"
 deb=$1 table=$2 version=$3
 want=$(sed "s/@VERSION@/$version/g; /^#/d; /^$/d" "$table" | LC_ALL=C sort)
 # KIND, then mode, owner and name of each tar entry but the archive's root
@@ -19,8 +21,8 @@ got=$({
 	dpkg-deb -c "$deb" | listing file
 } | LC_ALL=C sort)
 if diff -u --label "$table" --label "$deb" <(echo "$want") <(echo "$got"); then
-	echo "ok   $(wc -l <<<"$got") fields and entries as the table lists them"
+	ok "$(wc -l <<<"$got") fields and entries as the table lists them"
 else
-	echo "FAIL the package differs from the table (diff above)"
-	exit 1
+	fail "the package differs from the table (diff above)"
 fi
+test_done

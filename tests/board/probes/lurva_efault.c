@@ -2,19 +2,16 @@
 /*
  * Board probe for /dev/lurva: bad user addresses fail with EFAULT and leave
  * the exchange as it was, reads honour count and file position, seeks go
- * from the start or the position only, writes rewind the reply, each open file keeps its own state, and threads that
- * share one descriptor always see a whole reply.
+ * from the start or the position only, writes rewind the reply, each open
+ * file keeps its own state, and threads that share one descriptor always
+ * see a whole reply.
  *
- * Prints "ok <check>" or "FAIL <check>: ..." per check and a closing
- * "N passed, N failed"; exits 0 only if every check passed.  The expected
- * replies use the module's greeting parameter from sysfs when it is there,
- * so the probe also holds for a module loaded with another greeting.
+ * Reports as probe.h says; exits 0 only if every check passed.
  */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -22,44 +19,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#define DEV "/dev/lurva"
-#define GREETING_PARAM "/sys/module/lurva/parameters/greeting"
-/* The module keeps at most this much of the greeting. */
-#define GREETING_KEPT 123
-#define REPLY_MAX 256
+#include "probe.h"
+
 #define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
 
-static const char hello[] = "Hello from lurva";
+static const char hello[] = HELLO;
 static char greeting[REPLY_MAX] = "Hello, you sent";
-static int passed, failed;
-
-static void report(int good, const char *name, const char *fmt, ...)
-{
-	va_list ap;
-
-	if (good) {
-		passed++;
-		printf("ok %s\n", name);
-		return;
-	}
-	failed++;
-	printf("FAIL %s: ", name);
-	va_start(ap, fmt);
-	vprintf(fmt, ap);
-	va_end(ap);
-	putchar('\n');
-}
-
-static void load_greeting(void)
-{
-	FILE *f = fopen(GREETING_PARAM, "r");
-
-	if (!f)
-		return;
-	if (fgets(greeting, sizeof(greeting), f))
-		greeting[strcspn(greeting, "\n")] = '\0';
-	fclose(f);
-}
 
 static void reply_for(unsigned char byte, char *out, size_t size)
 {
@@ -391,13 +356,12 @@ static void check_shared(void)
 
 int main(void)
 {
-	load_greeting();
+	load_greeting(greeting, sizeof(greeting));
 	check_node();
 	check_position();
 	check_writes();
 	check_efault();
 	check_separate();
 	check_shared();
-	printf("%d passed, %d failed\n", passed, failed);
-	return failed ? 1 : 0;
+	return probe_done();
 }
