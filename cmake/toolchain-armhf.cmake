@@ -82,6 +82,21 @@ foreach(kind EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-B${sysroot_multiarch}/")
 endforeach()
 
+# A configured tree keeps the flags of its first configure, and the
+# sysroot's path carries its cache key: an older sysroot's path in them is
+# brought up to date, or the tree would go on linking against a root that
+# may be gone.
+if(NOT in_try_compile)
+  foreach(var CMAKE_C_FLAGS CMAKE_CXX_FLAGS CMAKE_EXE_LINKER_FLAGS CMAKE_SHARED_LINKER_FLAGS
+      CMAKE_MODULE_LINKER_FLAGS)
+    if(DEFINED CACHE{${var}})
+      string(REGEX REPLACE "/[^ ]*/libc/${TERVANE_SYSROOT_SUITE}-dev[^ /]*" "${CMAKE_SYSROOT}"
+        flags "$CACHE{${var}}")
+      set_property(CACHE ${var} PROPERTY VALUE "${flags}")
+    endif()
+  endforeach()
+endif()
+
 # The C++ library is the one thing that cannot come from bullseye: gcc 12's
 # libstdc++ (shared or static) uses glibc 2.32+ symbols (__libc_single_threaded,
 # arc4random). The programs use none of it, but the GoogleTest programs do:
