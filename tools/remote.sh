@@ -12,7 +12,7 @@
 # way out (and a later run removes when its owner died with the link).
 : "${remote_me:=tervane}"
 
-remote_local='' remote_dest='' remote_shown=''
+remote_local='' remote_dest='' remote_shown='' remote_up=''
 remote_ssh_opts=()
 # The board folder's name as mktemp makes it: on both sides nothing is
 # removed that does not match it exactly.
@@ -123,6 +123,7 @@ remote_open() {
 		*) remote_fail "ssh to $remote_shown failed: ${why:-ssh gave no reason; ssh -v $remote_dest tells more}" ;;
 		esac
 	fi
+	remote_up=1
 	# What the board is, as KEY=VALUE lines read as data.
 	{ remote_sweep_sh; cat <<'PROBE'; } | remote_sh >"$remote_local/facts" 2>/dev/null ||
 PATH=$PATH:/usr/sbin:/sbin
@@ -257,10 +258,11 @@ remote_archive() {
 }
 
 # remote_close: stops whatever this run still has on the board (a folder
-# claimed with this run's id) and ends the connection.
+# claimed with this run's id) and ends the connection. Without the master
+# (it outlived ControlPersist, or was killed) ssh logs in anew for this.
 remote_close() {
 	[[ -n $remote_local ]] || return 0
-	if [[ -S $remote_local/ssh ]]; then
+	if [[ -n $remote_up ]]; then
 		{
 			echo "run_id=${remote_local##*.}"
 			cat <<'CLOSE'
@@ -271,14 +273,19 @@ for d in /tmp/tervane-on.*; do
 	kill -TERM "$p" 2>/dev/null
 	i=0
 	while [ -d "$d" ] && [ $i -lt 30 ]; do sleep 0.5; i=$((i + 1)); done
+	[ -d "$d" ] || echo "stopped=$d"
+	! grep -q '^lurva ' /proc/modules || echo loaded
 done
 CLOSE
 			remote_sweep_sh
 		} | timeout 30 ssh "${remote_ssh_opts[@]}" -o ControlPath="$remote_local/ssh" -- "$remote_dest" sh -s 2>/dev/null |
-			sed -n "s/^swept=\(.*\)/$remote_me: removed \1 on the board/p" >&2 || true
+			sed -n -e "s/^stopped=\(.*\)/$remote_me: stopped on the board what this run started, and removed \1/p" \
+				-e "s/^loaded\$/$remote_me: lurva is still loaded on the board: unload it there with sudo rmmod lurva/p" \
+				-e "s/^swept=\(.*\)/$remote_me: removed \1, left on the board by an earlier run/p" >&2 || true
 		ssh -o ControlPath="$remote_local/ssh" -O exit -- "$remote_dest" 2>/dev/null || true
 	fi
-	[[ $remote_local =~ ^${TMPDIR:-/tmp}/tervane-on\.[A-Za-z0-9]{6}$ ]] && rm -rf "$remote_local"
+	[[ ${remote_local%/*} != "${TMPDIR:-/tmp}" || ! ${remote_local##*/} =~ ^tervane-on\.[A-Za-z0-9]{6}$ ]] ||
+		rm -rf "$remote_local"
 	remote_local=''
 }
 
