@@ -95,10 +95,11 @@ remote_key_hint() {
 	return 1
 }
 
-# remote_open: connects (the one sentence for each way that fails) and reads
-# what the board is (remote_fact KEY). The probe also removes the folders
-# of earlier runs whose link dropped, and unloads the lurva they loaded.
-# The caller's EXIT trap calls remote_close.
+# remote_open program|lurva: connects (the one sentence for each way that
+# fails) and reads what the board is (remote_fact KEY); for lurva also how
+# it can be loaded there. The probe also removes the folders of earlier
+# runs whose link dropped, and unloads the lurva they loaded. The caller's
+# EXIT trap calls remote_close.
 remote_open() {
 	remote_local=$(mktemp -d "${TMPDIR:-/tmp}/tervane-on.XXXXXX")
 	echo "$remote_me: connecting to $remote_shown"
@@ -125,7 +126,7 @@ remote_open() {
 	fi
 	remote_up=1
 	# What the board is, as KEY=VALUE lines read as data.
-	{ remote_sweep_sh; cat <<'PROBE'; } | remote_sh >"$remote_local/facts" 2>/dev/null ||
+	{ remote_sweep_sh; echo "want=$1"; cat <<'PROBE'; } | remote_sh >"$remote_local/facts" 2>/dev/null ||
 PATH=$PATH:/usr/sbin:/sbin
 echo "arch=$(uname -m)"
 echo "kernel=$(uname -r)"
@@ -135,6 +136,8 @@ echo "libc=$(getconf GNU_LIBC_VERSION 2>/dev/null)"
 command -v make >/dev/null && echo make=yes
 command -v base64 >/dev/null && command -v tar >/dev/null && echo unpack=yes
 command -v gdbserver >/dev/null && echo gdbserver=yes
+grep -q '^lurva ' /proc/modules && echo loaded=yes
+[ "$want" = lurva ] || exit 0
 # The installed lurva-dkms's module is loaded by name, which a sudoers
 # line can grant without granting any other module.
 load='/sbin/insmod /tmp/tervane-on.XXXXXX/lurva.ko'
@@ -151,7 +154,6 @@ if command -v sudo >/dev/null; then
 		echo sudo=installed
 	fi
 fi
-grep -q '^lurva ' /proc/modules && echo loaded=yes
 true
 PROBE
 		remote_fail "the board did not answer after the login"
