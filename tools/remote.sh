@@ -216,17 +216,23 @@ stop() {
 	trap '' INT HUP TERM PIPE
 	[ -z "$2" ] || echo "$me: $2" >&2
 	kill -TERM 0 2>/dev/null
-	i=0
-	while [ -n "$(jobs -p)" ] && [ $i -lt 20 ]; do sleep 0.5; i=$((i + 1)); done
+	[ -z "$job" ] || wait "$job" 2>/dev/null
 	rc=$1
-	if [ -e "$d/loading" ] && grep -q '^lurva ' /proc/modules; then
-		if ! sudo -n /sbin/rmmod lurva; then
-			echo "$me: could not unload lurva (sudo rmmod lurva)" >&2
-			rc=1
-		elif [ "$rc" -gt 128 ] || [ "$rc" -eq 124 ]; then
-			echo "$me: lurva unloaded" >&2
+	# A client just killed may not have closed /dev/lurva yet.
+	i=0
+	while [ -e "$d/loading" ] && grep -q '^lurva ' /proc/modules; do
+		if sudo -n /sbin/rmmod lurva 2>"$d/rmmod.err"; then
+			[ "$rc" -le 128 ] && [ "$rc" -ne 124 ] || echo "$me: lurva unloaded" >&2
+			break
 		fi
-	fi
+		i=$((i + 1))
+		if [ $i -ge 20 ]; then
+			echo "$me: could not unload lurva (sudo rmmod lurva): $(cat "$d/rmmod.err")" >&2
+			rc=1
+			break
+		fi
+		sleep 0.5
+	done
 	cd / && rm -rf "$d"
 	exit "$rc"
 }
@@ -242,9 +248,11 @@ arm() {
 }
 arm "$limit"
 # run COMMAND...: runs it in the background so that a signal is seen at once.
+job=''
 run() {
 	"$@" </dev/null &
-	wait $!
+	job=$!
+	wait $job
 }
 HEAD
 }
