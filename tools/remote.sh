@@ -116,7 +116,7 @@ remote_open() {
 			remote_fail "no host named $host ($why)" ;;
 		*'Permission denied'*)
 			if key=$(remote_key_hint); then
-				remote_fail "your key $key has a passphrase and no agent holds it, and ssh is not let ask for it: run ssh-add $key (in a shell with an agent: eval \"\$(ssh-agent)\"), then ./$remote_me again"
+				remote_fail "your key $key has a passphrase and no agent holds it (--on never lets ssh ask for one): run ssh-add $key in a shell with an agent (eval \"\$(ssh-agent)\" starts one), then try again"
 			fi
 			remote_fail "the board refuses ${remote_dest%%@*}'s login with the keys ssh offered: put your public key in ~/.ssh/authorized_keys there (ssh-copy-id), or name the key in ~/.ssh/config ($why)" ;;
 		*'Host key verification failed'* | *'REMOTE HOST IDENTIFICATION HAS CHANGED'*)
