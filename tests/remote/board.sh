@@ -20,6 +20,7 @@ install -m 600 -o tervane -g tervane /mnt/payload/authorized_keys /home/tervane/
 install -d -m 700 /root/.ssh
 install -m 600 /mnt/payload/authorized_keys /root/.ssh/
 echo 'tervane ALL=(root) NOPASSWD: /sbin/insmod /tmp/tervane-on.*/lurva.ko, /sbin/rmmod lurva' >/etc/sudoers.d/tervane
+gpasswd -d tervane sudo >/dev/null
 visudo -cq || { echo "remote: the narrow sudoers line is refused"; exit 1; }
 mkdir -p /run/sshd
 /usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
