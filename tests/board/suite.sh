@@ -20,6 +20,9 @@ expect_run "device_client without the module fails to open" $E/device_client_no_
 insmod "$ko" && ok "insmod lurva.ko" || fail "insmod lurva.ko"
 mode=$(stat -c %A /dev/lurva 2>/dev/null)
 [ "$mode" = crw-rw-rw- ] && ok "/dev/lurva appears, mode $mode" || fail "/dev/lurva mode '$mode'"
+# A writable greeting could be freed by a store while a read formats it.
+mode=$(stat -c %a /sys/module/lurva/parameters/greeting 2>/dev/null)
+[ "$mode" = 444 ] && ok "the greeting parameter is read-only" || fail "the greeting parameter's mode is '$mode', want 444"
 device_checks
 
 lurva_efault && ok "bad user addresses, partial reads, separate files" ||

@@ -9,11 +9,16 @@
  *   lurva_faults unload    the module cannot be unloaded while a file is
  *                          open, the file keeps working, and after close
  *                          it unloads and its node goes away
+ *   lurva_faults greeting  the greeting parameter cannot be changed once
+ *                          loaded; if it can, a writer changes it for 5 s
+ *                          while replies are formatted, for the detectors
+ *                          to see what that does to the reply path
  *
  * Prints "ok ..." or "FAIL ..." per check; exits with the failure count.
  */
 #define _GNU_SOURCE
 #include <errno.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -21,10 +26,12 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #define DEV "/dev/lurva"
 #define HELLO "Hello from lurva"
+#define GREETING "/sys/module/lurva/parameters/greeting"
 /* Far more than open() allocates; reaching it means the count never ran out. */
 #define MAX_NTH 200
 
@@ -152,12 +159,58 @@ static int unload(void)
 	return fails;
 }
 
+static volatile int racing = 1;
+
+/* Long greetings in turn: each store frees the one before. */
+static void *rewrite(void *arg)
+{
+	static const char *const words[] = {
+		"Greetings_from_a_writer_that_changes_the_greeting_while_it_is_being_read_0000",
+		"Hello_again_from_a_writer_that_changes_the_greeting_while_it_is_being_read_1111",
+	};
+	int fd = *(int *)arg;
+	unsigned long n;
+
+	for (n = 0; racing; n++)
+		if (pwrite(fd, words[n & 1], strlen(words[n & 1]), 0) < 0)
+			break;
+	return NULL;
+}
+
+static int greeting(void)
+{
+	int fd = open(GREETING, O_WRONLY);
+	time_t end = time(NULL) + 5;
+	pthread_t writer;
+	char buf[256];
+	int dev;
+
+	check(fd < 0 && errno == EACCES, "the greeting cannot be changed once loaded (%s)",
+	      fd < 0 ? strerror(errno) : "opened for writing");
+	if (fd < 0)
+		return fails;
+	dev = open(DEV, O_RDWR);
+	if (dev >= 0 && !pthread_create(&writer, NULL, rewrite, &fd)) {
+		while (time(NULL) < end)
+			if (write(dev, "c", 1) != 1 || pread(dev, buf, sizeof(buf), 0) < 0)
+				break;
+		racing = 0;
+		pthread_join(writer, NULL);
+	}
+	if (dev >= 0)
+		close(dev);
+	close(fd);
+	return fails;
+}
+
 int main(int argc, char **argv)
 {
 	if (argc == 2 && !strcmp(argv[1], "failnth"))
 		return failnth();
 	if (argc == 2 && !strcmp(argv[1], "unload"))
 		return unload();
-	fprintf(stderr, "usage: lurva_faults failnth|unload\n");
+	if (argc == 2 && !strcmp(argv[1], "greeting"))
+		return greeting();
+	fprintf(stderr, "usage: lurva_faults failnth|unload|greeting\n");
 	return 2;
 }
