@@ -61,8 +61,8 @@ else
 fi
 
 # KCSAN (the arm64 kernel) starts off, so the boot's own races are not
-# seen; on for everything lurva is put through. The host judges only the
-# races that pass through lurva (debug-board).
+# seen; on for everything lurva is put through. Only races through
+# lurva's frames are judged (kernel_log_filter in checks.sh).
 kcsan=/sys/kernel/debug/kcsan
 watch=/sys/module/kcsan/parameters/skip_watch
 if [ -e $kcsan ]; then
