@@ -35,7 +35,9 @@ static const char lurva_hello[] = "Hello from lurva";
 
 /*
  * Read-only once loaded (0444): a writable charp could be freed by a sysfs
- * store while a read is formatting it.
+ * store while a read is formatting it.  Stores run under
+ * kernel_param_lock(THIS_MODULE), so a writable parameter needs every
+ * reader to take that lock too, around each use of the pointer.
  */
 static char *greeting = "Hello, you sent";
 module_param(greeting, charp, 0444);
@@ -95,11 +97,25 @@ static ssize_t lurva_read(struct file *file, char __user *ubuf, size_t count,
 	char reply[LURVA_REPLY_MAX];
 	size_t len;
 
+	/*
+	 * Plain mutex_lock, not _interruptible or _killable: the lock is held
+	 * only to copy two fields or format a short reply, never across a wait
+	 * for user space or hardware, so waiting for it is brief and an -EINTR
+	 * path would add nothing.
+	 */
 	mutex_lock(&lf->lock);
 	len = lurva_reply(lf, reply, sizeof(reply));
 	mutex_unlock(&lf->lock);
 
-	/* Honours count and *ppos, 0 at the end, -EFAULT if nothing copied. */
+	/*
+	 * Copying to user space may fault and sleep while the page is read in.
+	 * A mutex holder may sleep, so this copy would be allowed under
+	 * lf->lock; under a spinlock it would not (sleeping in atomic context).
+	 * It is done after the unlock all the same, so a slow fault on one
+	 * thread's buffer does not hold up the others sharing the file.
+	 *
+	 * Honours count and *ppos, 0 at the end, -EFAULT if nothing copied.
+	 */
 	return simple_read_from_buffer(ubuf, count, ppos, reply, len);
 }
 

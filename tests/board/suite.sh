@@ -27,6 +27,9 @@ echo "<3>board-test-noise" >/dev/kmsg
 insmod "$ko" && ok "insmod lurva.ko into $(uname -r) ($(uname -m))" || fail "insmod lurva.ko"
 mode=$(stat -c %A /dev/lurva 2>/dev/null)
 [ "$mode" = crw-rw-rw- ] && ok "/dev/lurva appears, mode $mode" || fail "/dev/lurva mode '$mode'"
+# A writable greeting could be freed by a store while a read formats it.
+mode=$(stat -c %a /sys/module/lurva/parameters/greeting 2>/dev/null)
+[ "$mode" = 444 ] && ok "the greeting parameter is read-only" || fail "the greeting parameter's mode is '$mode', want 444"
 
 # The device as its users meet it: device_client as root and as an
 # ordinary user, and cat reading the greeting to its end.

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The board's side of the remote test, as root: the network card up at
 # QEMU's user-network address, sshd letting tervane in with this run's
-# key, then a wait for the host's word (a file it makes over ssh).
+# key, sudo for lurva only, then a wait for the host's word (a file it
+# makes over ssh).
 modprobe virtio_net 2>/dev/null
 dev=''
 for _ in $(seq 50); do
@@ -13,6 +14,14 @@ done
 ip link set lo up && ip addr add 10.0.2.15/24 dev "$dev" && ip link set "$dev" up || exit 1
 install -d -m 700 -o tervane -g tervane /home/tervane/.ssh
 install -m 600 -o tervane -g tervane /mnt/payload/authorized_keys /home/tervane/.ssh/
+# The host's own steps (moving headers away, removing gdbserver) log in as
+# root; tervane gets no more sudo than ./run --on asks for, so that any
+# other sudo in it fails here.
+install -d -m 700 /root/.ssh
+install -m 600 /mnt/payload/authorized_keys /root/.ssh/
+echo 'tervane ALL=(root) NOPASSWD: /sbin/insmod /tmp/tervane-on.*/lurva.ko, /sbin/rmmod lurva' >/etc/sudoers.d/tervane
+gpasswd -d tervane sudo >/dev/null
+visudo -cq || { echo "remote: the narrow sudoers line is refused"; exit 1; }
 mkdir -p /run/sshd
 /usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
 echo "remote: sshd ready on $dev"
