@@ -12,7 +12,7 @@ test_done() { echo "$passed passed, $failed failed"; exit $((failed > 0)); }
 expect_run() {
 	name=$1 want_out=$2 want_rc=$3
 	shift 3
-	"$@" >/tmp/out 2>/tmp/err
+	"$@" >/tmp/out 2>/tmp/err </dev/null
 	rc=$?
 	if cmp -s /tmp/out "$want_out" && [ ! -s /tmp/err ] && [ "$rc" = "$want_rc" ]; then
 		ok "$name"

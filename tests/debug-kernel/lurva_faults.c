@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
- * Two board checks for /dev/lurva on a kernel with fault injection:
+ * Three board checks for /dev/lurva on a kernel with fault injection:
  *
  *   lurva_faults failnth   make the 1st, 2nd, ... fault-injectable
  *                          allocation of open() fail in turn (per-task
@@ -14,45 +14,23 @@
  *                          while replies are formatted, for the detectors
  *                          to see what that does to the reply path
  *
- * Prints "ok ..." or "FAIL ..." per check; exits with the failure count.
+ * Reports as probe.h says; exits 0 only if every check passed.
  */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <pthread.h>
 #include <fcntl.h>
-#include <stdarg.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
-#define DEV "/dev/lurva"
-#define HELLO "Hello from lurva"
+#include "../board/probes/probe.h"
+
 #define GREETING "/sys/module/lurva/parameters/greeting"
 /* Far more than open() allocates; reaching it means the count never ran out. */
 #define MAX_NTH 200
-
-static int fails;
-
-static void check(int good, const char *fmt, ...)
-	__attribute__((format(printf, 2, 3)));
-
-static void check(int good, const char *fmt, ...)
-{
-	va_list ap;
-
-	if (!good)
-		fails++;
-	fputs(good ? "ok   " : "FAIL ", stdout);
-	va_start(ap, fmt);
-	vprintf(fmt, ap);
-	va_end(ap);
-	putchar('\n');
-	fflush(stdout);
-}
 
 /* A fresh file says hello and takes a byte: the device still works. */
 static int works(int fd)
@@ -72,21 +50,22 @@ static int set_nth(int nth_fd, int n)
 	return pwrite(nth_fd, s, len, 0) == len;
 }
 
-static int failnth(void)
+static void failnth(void)
 {
 	int nth_fd = open("/proc/thread-self/fail-nth", O_RDWR);
 	int enomem = 0, opened = 0, n;
+	char name[256];
 
 	if (nth_fd < 0) {
-		check(0, "open /proc/thread-self/fail-nth: %s", strerror(errno));
-		return fails;
+		report(0, "open /proc/thread-self/fail-nth", "%s", strerror(errno));
+		return;
 	}
 	for (n = 1; n <= MAX_NTH; n++) {
 		char left[16] = "";
 		int fd, err, plain;
 
 		if (!set_nth(nth_fd, n)) {
-			check(0, "set fail-nth %d: %s", n, strerror(errno));
+			report(0, "set fail-nth", "%d: %s", n, strerror(errno));
 			break;
 		}
 		fd = open(DEV, O_RDWR);
@@ -97,7 +76,8 @@ static int failnth(void)
 		set_nth(nth_fd, 0);
 		if (atoi(left) != 0) {
 			/* Past the last allocation: a plain open, which works. */
-			check(fd >= 0 && works(fd), "open once every allocation was tried");
+			report(fd >= 0 && works(fd), "open once every allocation was tried",
+			       "%s", fd < 0 ? strerror(err) : "file does not work");
 			if (fd >= 0)
 				close(fd);
 			break;
@@ -105,18 +85,19 @@ static int failnth(void)
 		if (fd >= 0) {
 			opened++;
 			if (!works(fd))
-				check(0, "open with allocation %d failed: file does not work", n);
+				report(0, "open with a failed allocation",
+				       "allocation %d: file does not work", n);
 			close(fd);
 		} else if (err == ENOMEM) {
 			enomem++;
 		} else {
-			check(0, "open with allocation %d failed: %s, want ENOMEM",
-			      n, strerror(err));
+			report(0, "open with a failed allocation",
+			       "allocation %d: %s, want ENOMEM", n, strerror(err));
 		}
 		plain = open(DEV, O_RDWR);
 		if (plain < 0 || !works(plain)) {
-			check(0, "plain open after failing allocation %d: %s", n,
-			      plain < 0 ? strerror(errno) : "file does not work");
+			report(0, "plain open after a failed allocation", "allocation %d: %s",
+			       n, plain < 0 ? strerror(errno) : "file does not work");
 			if (plain >= 0)
 				close(plain);
 			break;
@@ -124,10 +105,11 @@ static int failnth(void)
 		close(plain);
 	}
 	close(nth_fd);
-	check(n <= MAX_NTH && enomem > 0,
-	      "each of %d allocations on the open path failed in turn: %d gave ENOMEM, %d opened anyway (a failure open can recover from), the next open always worked",
-	      n - 1, enomem, opened);
-	return fails;
+	snprintf(name, sizeof(name),
+		 "each of %d allocations on the open path failed in turn: %d gave ENOMEM, %d opened anyway (a failure open can recover from), the next open always worked",
+		 n - 1, enomem, opened);
+	report(n <= MAX_NTH && enomem > 0, name, "%s",
+	       enomem ? "the count never ran out" : "none gave ENOMEM");
 }
 
 static int delete_module(const char *name)
@@ -135,28 +117,31 @@ static int delete_module(const char *name)
 	return (int)syscall(SYS_delete_module, name, O_NONBLOCK);
 }
 
-static int unload(void)
+static void unload(void)
 {
 	struct stat st;
 	int fd = open(DEV, O_RDWR);
 	int rc, err;
 
 	if (fd < 0) {
-		check(0, "open " DEV ": %s", strerror(errno));
-		return fails;
+		report(0, "open " DEV, "%s", strerror(errno));
+		return;
 	}
 	rc = delete_module("lurva");
 	err = errno;
 	/* An open file holds a module reference: the kernel says "would block". */
-	check(rc == -1 && err == EWOULDBLOCK,
-	      "unload while a file is open is refused (%s)",
-	      rc ? strerror(err) : "it unloaded");
-	check(rc == -1 && works(fd), "the open file still works after the refused unload");
+	report(rc == -1 && err == EWOULDBLOCK, "unload while a file is open is refused",
+	       "%s", rc ? strerror(err) : "it unloaded");
+	report(rc == -1 && works(fd), "the open file still works after the refused unload",
+	       "%s", rc ? "it does not" : "the module is gone");
 	close(fd);
 	rc = delete_module("lurva");
-	check(rc == 0, "unload after close: %s", rc ? strerror(errno) : "done");
-	check(stat(DEV, &st) == -1 && errno == ENOENT, DEV " is gone after the unload");
-	return fails;
+	err = errno;
+	report(rc == 0, "unload after close", "%s", strerror(err));
+	rc = stat(DEV, &st);
+	err = errno;
+	report(rc == -1 && err == ENOENT, DEV " is gone after the unload", "%s",
+	       rc ? strerror(err) : "it is still there");
 }
 
 static volatile int racing = 1;
@@ -177,7 +162,7 @@ static void *rewrite(void *arg)
 	return NULL;
 }
 
-static int greeting(void)
+static void greeting(void)
 {
 	int fd = open(GREETING, O_WRONLY);
 	time_t end = time(NULL) + 5;
@@ -185,10 +170,10 @@ static int greeting(void)
 	char buf[256];
 	int dev;
 
-	check(fd < 0 && errno == EACCES, "the greeting cannot be changed once loaded (%s)",
-	      fd < 0 ? strerror(errno) : "opened for writing");
+	report(fd < 0 && errno == EACCES, "the greeting cannot be changed once loaded",
+	       "%s", fd < 0 ? strerror(errno) : "it opened for writing");
 	if (fd < 0)
-		return fails;
+		return;
 	dev = open(DEV, O_RDWR);
 	if (dev >= 0 && !pthread_create(&writer, NULL, rewrite, &fd)) {
 		while (time(NULL) < end)
@@ -200,17 +185,19 @@ static int greeting(void)
 	if (dev >= 0)
 		close(dev);
 	close(fd);
-	return fails;
 }
 
 int main(int argc, char **argv)
 {
 	if (argc == 2 && !strcmp(argv[1], "failnth"))
-		return failnth();
-	if (argc == 2 && !strcmp(argv[1], "unload"))
-		return unload();
-	if (argc == 2 && !strcmp(argv[1], "greeting"))
-		return greeting();
-	fprintf(stderr, "usage: lurva_faults failnth|unload|greeting\n");
-	return 2;
+		failnth();
+	else if (argc == 2 && !strcmp(argv[1], "unload"))
+		unload();
+	else if (argc == 2 && !strcmp(argv[1], "greeting"))
+		greeting();
+	else {
+		fprintf(stderr, "usage: lurva_faults failnth|unload|greeting\n");
+		return 2;
+	}
+	return probe_done();
 }

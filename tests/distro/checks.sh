@@ -1,9 +1,11 @@
 # shellcheck shell=bash
-# Sourced by the scripts that run on the Debian board (bash, as root).
-# Each check prints "ok" or "FAIL"; $fails counts the failures and is the
-# script's exit status through finish.
-fails=0
+# Sourced by the scripts that run on the Debian board (bash, as root). The
+# tally (ok, fail, test_done), expect_run and the kernel log's judge are
+# the emulated boards' own, brought on the payload.
 P=/mnt/payload
+# shellcheck source=../board/checks.sh
+. "$P/board-checks.sh"
+export TROUBLE=$P/kernel-trouble
 E=$P/expected
 kernel=$(uname -r)
 user=tervane
@@ -13,15 +15,6 @@ user=tervane
 . "$P/vars"
 : "${version:?}"
 
-ok() { echo "ok   $*"; }
-fail() {
-	echo "FAIL $*"
-	fails=$((fails + 1))
-}
-finish() {
-	echo "$(basename "$0"): $fails failed"
-	exit "$fails"
-}
 # Prints what dkms leaves when a build fails: its own make.log.
 make_logs() {
 	local f
@@ -64,19 +57,6 @@ readme_steps() {
 			step "as $user: $line" sh -c 'yes | runuser -l "$1" -c "$2"' sh "$user" "$line"
 		fi
 	done <"$file"
-}
-# name, expected output file, expected exit status, command...
-expect_run() {
-	local name=$1 want_out=$2 want_rc=$3 rc
-	shift 3
-	"$@" >/tmp/out 2>/tmp/err </dev/null
-	rc=$?
-	if cmp -s /tmp/out "$want_out" && [[ ! -s /tmp/err && $rc == "$want_rc" ]]; then
-		ok "$name"
-	else
-		fail "$name: exit status $rc, output and standard error follow"
-		cat /tmp/out /tmp/err
-	fi
 }
 # The debs from the payload, copied to the user's home as docs/debian.md says.
 stage_debs() {
@@ -122,13 +102,7 @@ use_module() {
 	fi
 	expect_run "device_client as $user" "$E/device_client.out" 0 runuser -u "$user" -- device_client
 	step "modprobe -r lurva" modprobe -r lurva
-	# The one list of the kernel's trouble reports, brought on the payload.
-	if dmesg | grep -E "$(grep -v '^#' /mnt/payload/kernel-trouble)" >/tmp/dmesg; then
-		fail "kernel log:"
-		cat /tmp/dmesg
-	else
-		ok "kernel log holds no report of trouble"
-	fi
+	kernel_log_check
 }
 # dpkg has nothing half-done after WHAT.
 audit() {
