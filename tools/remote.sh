@@ -139,9 +139,9 @@ command -v gdbserver >/dev/null && echo gdbserver=yes
 grep -q '^lurva ' /proc/modules && echo loaded=yes
 [ "$want" = lurva ] || exit 0
 # The installed lurva-dkms's module is loaded by name, which a sudoers
-# line can grant without granting any other module.
+# line can grant without granting any other module. Held or not.
 load='/sbin/insmod /tmp/tervane-on.XXXXXX/lurva.ko'
-if [ "$(dpkg-query -W -f '${Status}' lurva-dkms 2>/dev/null)" = "install ok installed" ] &&
+if [ "$(dpkg-query -W -f '${db:Status-Eflag} ${db:Status-Status}' lurva-dkms 2>/dev/null)" = "ok installed" ] &&
 	modinfo -n lurva >/dev/null 2>&1; then
 	echo dkms=yes
 	load='/sbin/modprobe lurva'

@@ -24,7 +24,7 @@ kept() { cmp -s <(data "$deb" "$1") <(data "$2" "${3:-$1}"); }
 # case | repack options | what must hold of the copy ($out, $n = new version)
 n=9.8.7
 cases=(
-	"version|--version $n|[[ \$(dpkg-deb -f \$out Version) == $n ]] && data \$out usr/src/lurva-$n/dkms.conf | grep -qx 'PACKAGE_VERSION=\"$n\"' && ctrl \$out postinst | grep -q 'common.postinst lurva $n ' && ctrl \$out prerm | grep -q -- '-v $n' && ! ctrl \$out prerm | grep -q -- '$v' && kept usr/src/lurva-$v/lurva.c \$out usr/src/lurva-$n/lurva.c"
+	"version|--version $n|[[ \$(dpkg-deb -f \$out Version) == $n ]] && data \$out usr/src/lurva-$n/dkms.conf | grep -qx 'PACKAGE_VERSION=\"$n\"' && ctrl \$out postinst | grep -qx 'DKMS_VERSION=$n' && ctrl \$out prerm | grep -qx 'DKMS_VERSION=$n' && ! ctrl \$out prerm | grep -q -- '$v' && kept usr/src/lurva-$v/lurva.c \$out usr/src/lurva-$n/lurva.c"
 	"postinst-no-dkms|--break postinst-no-dkms|! ctrl \$out postinst | grep -q dkms && cmp -s <(ctrl $deb prerm) <(ctrl \$out prerm)"
 	"wrong-module|--break wrong-module|data \$out usr/src/lurva-$v/dkms.conf | grep -qx 'BUILT_MODULE_NAME\\[0\\]=\"lurva_misnamed\"' && kept usr/src/lurva-$v/lurva.c \$out"
 	"prerm-keeps|--break prerm-keeps|! ctrl \$out prerm | grep -q dkms && cmp -s <(ctrl $deb postinst) <(ctrl \$out postinst)"

@@ -2,7 +2,7 @@
 # Checks lurva-dkms as DKMS and dpkg will use it: the shipped sources are
 # the module's, dkms.conf read the way dkms reads it names that module and
 # this version, and the maintainer scripts call dkms as Debian's DKMS
-# packages do (prerm is run against a recording stand-in for dkms).
+# packages do: dh_dkms wrote them (run here against recording stand-ins).
 #
 # usage: check_dkms.sh DEB ROOT MODULE_SRC_DIR
 #   ROOT: the package unpacked by dpkg-deb -x; MODULE_SRC_DIR: the module's
@@ -51,11 +51,12 @@ dpkg-deb -e "$deb" "$ctl/DEBIAN"
 for s in postinst prerm; do
 	sh -n "$ctl/DEBIAN/$s" && ok "$s parses" || fail "$s has a syntax error"
 done
-grep -Eq "^[[:space:]]*/usr/lib/dkms/common.postinst lurva $version \"\" \"\" \"\\\$2\"\$" "$ctl/DEBIAN/postinst" &&
-	ok "postinst hands lurva $version to dkms's common.postinst" ||
-	fail "postinst does not call /usr/lib/dkms/common.postinst lurva $version"
-
-# prerm: argument, what "dkms status" prints, dkms calls wanted (';'-joined)
+dep=$(dpkg-deb -f "$deb" Depends)
+re='^dkms( \(>= [^)]+\))?$'
+[[ $dep =~ $re ]] && ok "Depends: $dep" || fail "Depends '$dep', want dkms alone"
+# Stand-ins record their calls: dkms (printing what "dkms status" would),
+# and dkms's common.postinst, which postinst reaches by its absolute path
+# (a copy of postinst calls the stand-in there instead).
 mkdir "$ctl/bin"
 cat >"$ctl/bin/dkms" <<'SH'
 #!/bin/sh
@@ -63,7 +64,16 @@ echo "$*" >>"$DKMS_CALLS"
 [ "$1" = status ] && printf '%s' "$DKMS_STATUS"
 exit 0
 SH
-chmod +x "$ctl/bin/dkms"
+printf '#!/bin/sh\necho "common.postinst $1 $2 $5" >>"$DKMS_CALLS"\n' >"$ctl/bin/common.postinst"
+chmod +x "$ctl/bin/dkms" "$ctl/bin/common.postinst"
+sed "s|/usr/lib/dkms/common.postinst|$ctl/bin/common.postinst|g" "$ctl/DEBIAN/postinst" >"$ctl/postinst"
+: >"$ctl/calls"
+DKMS_CALLS=$ctl/calls sh "$ctl/postinst" configure 0.9
+rc=$?
+same "postinst configure 0.9 hands lurva $version to common.postinst (exit $rc)" \
+	"$(cat "$ctl/calls")" "common.postinst lurva $version 0.9"
+
+# prerm: argument, what "dkms status" prints, dkms calls wanted (';'-joined)
 installed="lurva/$version, 6.1.0-57-armmp, armv7l: installed"
 status_call="status -m lurva -v $version"
 remove_call="remove -m lurva -v $version --all"
