@@ -10,6 +10,8 @@
 #              script always runs in board/boot's own busybox initramfs)
 #   disk       the disk that system starts from; board/boot boots a
 #              throwaway overlay of it (empty: none)
+#   append     what that system needs on the kernel command line, as its
+#              boot loader would give it (root=...; empty: nothing)
 #   kdir       the kernel's module build tree (KDIR)
 #   karch, cross, cc   Kbuild's ARCH, CROSS_COMPILE and compiler for modules
 #   kbuild     more make variables for module builds, space-separated

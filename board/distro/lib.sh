@@ -78,6 +78,31 @@ EOF
 	rm -rf "$tmp"
 }
 
+# distro_judge DISK WORK: why the installed system on the ext4 image DISK
+# may not be kept, one reason a line (nothing: it may). What the board
+# left in /tervane is copied to WORK. The layout must be merged /usr;
+# dpkg --audit must be empty; dpkg --verify may name conffiles only
+# (a board's own settings); apt's manual marks must be the essential set
+# and what the image asked for, all else marked as dependencies.
+distro_judge() {
+	local disk=$1 work=$2 d f
+	for d in bin lib sbin; do
+		debugfs -R "stat /$d" "$disk" 2>/dev/null | grep -q 'Type: symlink' ||
+			echo "/$d is not a link: the system is not merged /usr"
+	done
+	rm -rf "$work"
+	mkdir -p "$work"
+	debugfs -R "rdump /tervane $work" "$disk" >/dev/null 2>&1
+	for f in audit verify manual manual-want; do
+		[[ -f $work/tervane/$f ]] || { echo "the board left no /tervane/$f: its checks did not run"; return 0; }
+	done
+	[[ ! -s $work/tervane/audit ]] || { echo "dpkg --audit:"; cat "$work/tervane/audit"; }
+	f=$(awk '$2 != "c"' "$work/tervane/verify")
+	[[ -z $f ]] || printf 'dpkg --verify (files not as their packages shipped them):\n%s\n' "$f"
+	f=$(diff <(sort "$work/tervane/manual-want") <(sort "$work/tervane/manual") | sed -n 's/^> /manual, should be auto: /p; s/^< /auto, should be manual: /p')
+	[[ -z $f ]] || printf 'apt-mark showmanual:\n%s\n' "$f"
+}
+
 # distro_posint NAME VALUE: checks a positive whole number option.
 distro_posint() {
 	[[ $2 =~ ^[1-9][0-9]*$ ]] || distro_die "$1 wants a positive whole number, not '$2'"

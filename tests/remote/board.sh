@@ -1,6 +1,6 @@
 #!/bin/bash
 # The board's side of the remote test, as root: the network card up at
-# QEMU's user-network address, sshd letting tervane in with this run's
+# QEMU's user-network address, the board's sshd letting tervane in with this run's
 # key, sudo for lurva only, then a wait for the host's word (a file it
 # makes over ssh).
 modprobe virtio_net 2>/dev/null
@@ -22,13 +22,13 @@ install -m 600 /mnt/payload/authorized_keys /root/.ssh/
 echo 'tervane ALL=(root) NOPASSWD: /sbin/insmod /tmp/tervane-on.*/lurva.ko, /sbin/rmmod lurva' >/etc/sudoers.d/tervane
 gpasswd -d tervane sudo >/dev/null
 visudo -cq || { echo "remote: the narrow sudoers line is refused"; exit 1; }
-mkdir -p /run/sshd
-/usr/sbin/sshd -E /root/run/sshd.log || { echo "remote: sshd did not start"; exit 1; }
+# The system's own sshd, started with multi-user.target.
+systemctl is-active -q ssh.service || { echo "remote: ssh.service is not running"; systemctl status --no-pager ssh.service; exit 1; }
 echo "remote: sshd ready on $dev"
 for _ in $(seq 1500); do
 	[[ -e /tmp/tervane-done ]] && exit 0
 	sleep 1
 done
 echo "remote: no word from the host within 25 minutes; sshd's log:"
-cat /root/run/sshd.log
+journalctl --no-pager -u ssh.service
 exit 1

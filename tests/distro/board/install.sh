@@ -3,6 +3,20 @@
 # would; dkms builds lurva for the running kernel; the exact exchange, the
 # programs and their man pages.
 R=$P/readme
+# The board is up as any Debian board: multi-user.target reached with
+# udev's coldplug, no unit failed, logins open, its own name resolves.
+for u in multi-user.target systemd-udev-trigger.service; do
+	if systemctl is-active -q "$u"; then ok "$u active"; else fail "$u: $(systemctl is-active "$u")"; fi
+done
+mapfile -t failed < <(systemctl --failed --plain --no-legend | awk '{ print $1 }')
+if [[ ${#failed[@]} -eq 0 ]]; then
+	ok "no unit failed"
+else
+	fail "failed units: ${failed[*]}"
+	systemctl status --no-pager "${failed[@]}" 2>&1 | tail -n 30
+fi
+if [[ ! -e /run/nologin ]]; then ok "logins allowed (no /run/nologin)"; else fail "/run/nologin: $(cat /run/nologin)"; fi
+if [[ $(getent hosts "$(hostname)") == 127.0.1.1* ]]; then ok "$(hostname) resolves"; else fail "$(hostname) does not resolve to 127.0.1.1"; fi
 stage_debs
 cd "/home/$user" || exit 1
 if [[ $(dpkg --print-architecture) != armhf ]]; then
