@@ -39,7 +39,7 @@ kernel_log_filter() {
 	}
 	{ sub(/\r$/, "") }
 	/^(\[ *[0-9]+\.[0-9]+\] )?FAULT_INJECTION: forcing a failure/ { dump = 1; next }
-	dump && /^(\[ *[0-9]+\.[0-9]+\] )?(name |CPU: |Hardware name: |Call trace:|Backtrace:|[ \t])/ { next }
+	dump && /^(\[ *[0-9]+\.[0-9]+\] )?(name |CPU: |Tainted: |Hardware name: |Call trace:|Backtrace:|[ \t])/ { next }
 	{ dump = 0 }
 	/^(\[ *[0-9]+\.[0-9]+\] )?BUG: KCSAN:/ { if (inb) flush(); block = $0 "\n"; inb = 1; next }
 	inb { block = block $0 "\n"; if (/^(\[ *[0-9]+\.[0-9]+\] )?=+$/) flush(); next }
