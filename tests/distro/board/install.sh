@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2154 # a part: checks.sh (its names) and install.sh come first
 # Every system: docs/debian.md's steps to install, word for word, as the user
 # would; dkms builds lurva for the running kernel; the exact exchange and the
-# man pages. The programs' own output is debian/tests/programs' (autopkgtest).
+# man pages. autopkgtest checks the programs' own output (debian/tests/programs).
 R=$P/readme
 # shellcheck source=up.sh
 . "$P/parts/up.sh"
